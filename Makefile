@@ -1,0 +1,29 @@
+# Short commands; CMake presets do the work.
+.PHONY: all build demo test test-release test-asan format clean
+
+all: build
+
+build:
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+
+demo: build
+	./build/release/krvbsim -- ./build/release/dravel
+
+test: test-release test-asan
+
+test-release:
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	ctest --preset release
+
+test-asan:
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	ctest --preset asan
+
+format:
+	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "core/text_reader.h"
+
+namespace dravel {
+
+struct State;
+
+struct AutoFrame {
+  std::unique_ptr<AutoFrame> below;
+  TextReader file;
+};
+
+inline constexpr int AUTO_DEPTH_LIMIT = 17;
+
+struct AutoStack {
+  std::unique_ptr<AutoFrame> top;
+  int auto_depth = 0;
+  char current_line[256] = {};
+  bool line_waits_prompt = false;
+  int sleep_seconds = 0;
+  std::int64_t sleep_start = 0;
+  bool script_started = false;  // auto_start succeeded while the current line ran
+
+  bool active() const { return top != nullptr; }
+};
+
+int script_next_line(State& s);
+int script_run_line(State& s);
+// True when the terminal loop must return (the line's result was QUIT_RESULT).
+bool script_advance(State& s, int result, bool ran_without_waiting);
+void scripts_stop_all(State& s);
+
+int auto_key(State& s);
+int auto_start(State& s, char* argument);
+int auto_again_command(State& s, char* argument);
+int pause_command(State& s, char* argument);
+int sleep_command(State& s, char* argument);
+int wait_prompt_command(State& s, char* argument);
+
+}  // namespace dravel

@@ -1,0 +1,33 @@
+#include "commands/log_file.h"
+
+#include <cstdarg>
+
+namespace dravel {
+
+bool LogFile::open(const char* path, const char* mode) {
+  close();
+  file_ = std::fopen(path, mode);
+  return file_ != nullptr;
+}
+
+void LogFile::close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void LogFile::write(std::string_view text) {
+  if (file_ == nullptr) return;
+  std::fwrite(text.data(), 1, text.size(), file_);
+  std::fflush(file_);
+}
+
+void LogFile::printf(const char* format, ...) {
+  if (file_ == nullptr) return;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(file_, format, args);
+  va_end(args);
+  std::fflush(file_);
+}
+
+}  // namespace dravel

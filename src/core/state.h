@@ -1,0 +1,52 @@
+#pragma once
+// The process-wide state, gathered in one object that main makes (and each test makes afresh).
+#include <string>
+
+#include "commands/auto_script.h"
+#include "commands/log_file.h"
+#include "lineinput/history.h"
+#include "link/block_protocol.h"
+#include "link/serial_port.h"
+#include "link/tx_queue.h"
+#include "platform/platform.h"
+#include "terminal/config.h"
+#include "terminal/keyboard.h"
+#include "watch/watchers.h"
+
+namespace dravel {
+
+struct State {
+  explicit State(platform::Platform& platform) : io(platform), port(platform.serial) {}
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  platform::Platform& io;
+  platform::Console& console() { return io.console; }
+
+  // start-up
+  PortConfig config;
+  Options options;
+  std::string history_path = "dravel.his";
+
+  // keyboard and switches
+  KeyQueue keys;
+  bool abort_flag = false;
+  bool prompt_seen = false;
+  bool edit_mode = false;
+
+  // the loop's own state, kept here so a test can run it pass by pass
+  int prefix_state = 0;
+
+  // link
+  SerialPort port;
+  TxQueue tx;
+  TransferBuffer transfer;
+
+  // line input, commands, watchers, scripts
+  HistoryList history;
+  LogFile log_file;
+  WatcherList watchers;
+  AutoStack autos;
+};
+
+}  // namespace dravel

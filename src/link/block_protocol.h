@@ -1,0 +1,20 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+namespace dravel {
+
+struct State;
+
+inline constexpr int PACKET_SIZE = 2048;
+inline constexpr int TRANSFER_BUFFER_SIZE = 0x4000;
+
+struct TransferBuffer {
+  std::array<std::uint8_t, TRANSFER_BUFFER_SIZE> data{};
+};
+
+int send_transfer_header(State& s, std::uint32_t address, std::uint32_t count);
+int send_packets(State& s, const std::uint8_t* data, std::int32_t length);
+int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length);
+
+}  // namespace dravel

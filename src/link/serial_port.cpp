@@ -1,0 +1,68 @@
+#include "link/serial_port.h"
+
+#include <cstring>
+
+#include "core/state.h"
+#include "lineinput/console_out.h"
+
+namespace dravel {
+
+void SerialPort::unread(const std::uint8_t* data, std::size_t n) {
+  unread_.insert(unread_.begin(), data, data + n);
+}
+
+int SerialPort::read(std::uint8_t* buf, int max) {
+  if (max <= 0) return 0;
+  if (!unread_.empty()) {
+    int n = 0;
+    while (n < max && !unread_.empty()) {
+      buf[n++] = unread_.front();
+      unread_.pop_front();
+    }
+    return n;
+  }
+  if (!device_.is_open()) return 0;
+  long n = device_.read(buf, static_cast<std::size_t>(max));
+  return n > 0 ? static_cast<int>(n) : 0;
+}
+
+void SerialPort::write(const std::uint8_t* data, std::size_t n) {
+  if (!device_.is_open() || n == 0) return;
+  device_.write(data, n);
+}
+
+void serial_open(State& s, long baud, unsigned io_address) {
+  std::string name =
+      s.options.device.empty() ? platform::default_device_name(io_address) : s.options.device;
+  s.port.set_name(name);
+  platform::OpenResult r = s.port.device().open(name, baud);
+  if (!r.ok) {
+    // Names the device actually tried and why, where the old text always said "coM2".
+    console_printf(s.console(), "cannot open %s: %s\n", name.c_str(), r.error.c_str());
+    return;
+  }
+  if (!r.warning.empty()) console_printf(s.console(), "warning: %s\n", r.warning.c_str());
+}
+
+int link_open(State& s, long baud) {
+  serial_open(s, baud, s.config.io_address);
+  s.tx.reset();
+  return 0;
+}
+
+void serial_close(State& s) {
+  if (s.port.is_open()) s.port.device().close();
+}
+
+int serial_write_byte(SerialPort& port, std::uint8_t byte) {
+  port.write(&byte, 1);
+  return 0;
+}
+
+void serial_write_string(SerialPort& port, const char* text) {
+  port.write(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
+}
+
+int serial_read(SerialPort& port, std::uint8_t* buf, int max) { return port.read(buf, max); }
+
+}  // namespace dravel

@@ -1,0 +1,45 @@
+#pragma once
+// The one serial port of the program, over the platform's serial device.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "platform/serial_device.h"
+
+namespace dravel {
+
+struct State;
+
+class SerialPort {
+ public:
+  explicit SerialPort(platform::SerialDevice& device) : device_(device) {}
+
+  platform::SerialDevice& device() { return device_; }
+  bool is_open() const { return device_.is_open(); }
+  const std::string& name() const { return name_; }
+  void set_name(std::string name) { name_ = std::move(name); }
+
+  // Bytes a handshake read past its match, kept for the next reader.
+  void unread(const std::uint8_t* data, std::size_t n);
+  bool has_unread() const { return !unread_.empty(); }
+
+  // One read that never waits: 0 when nothing is waiting or the port is not open.
+  int read(std::uint8_t* buf, int max);
+  void write(const std::uint8_t* data, std::size_t n);
+
+ private:
+  platform::SerialDevice& device_;
+  std::string name_;
+  std::deque<std::uint8_t> unread_;
+};
+
+// Opens the device chosen by -d / DRAVELPORT / io_address and empties the TxQueue. Always 0.
+int link_open(State& s, long baud);
+void serial_open(State& s, long baud, unsigned io_address);
+void serial_close(State& s);
+int serial_write_byte(SerialPort& port, std::uint8_t byte);
+void serial_write_string(SerialPort& port, const char* text);
+int serial_read(SerialPort& port, std::uint8_t* buf, int max);
+
+}  // namespace dravel

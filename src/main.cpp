@@ -1,0 +1,2 @@
+// Placeholder until the POSIX platform layer lands.
+int main() { return 0; }

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace dravel::platform {
+
+// Blocks until the serial device or the keyboard has input, or `timeout_ms` has passed.
+// Every poll loop calls it when a pass found nothing to do, so nothing spins.
+class IdleWait {
+ public:
+  virtual ~IdleWait() = default;
+  virtual void wait(int timeout_ms) = 0;
+};
+
+}  // namespace dravel::platform

@@ -1,0 +1,28 @@
+#pragma once
+// The serial device seam: a raw 8N1 line with reads that never wait.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace dravel::platform {
+
+struct OpenResult {
+  bool ok = false;
+  std::string error;    // the system's reason when !ok
+  std::string warning;  // e.g. a baud rate the device refused; the port is still usable
+};
+
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  // Opens `path` exclusively at `baud`, 8 data bits, no parity, one stop bit, raw.
+  virtual OpenResult open(const std::string& path, long baud) = 0;
+  virtual void close() = 0;
+  virtual bool is_open() const = 0;
+  // Returns at once: bytes read (0 when nothing has arrived), or -1 when the device failed.
+  virtual long read(std::uint8_t* buf, std::size_t max) = 0;
+  // Returns when the driver has taken every byte; bytes written, or -1 on failure.
+  virtual long write(const std::uint8_t* data, std::size_t n) = 0;
+};
+
+}  // namespace dravel::platform

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace dravel {
+
+struct State;
+
+inline constexpr const char* PROGRAM_VERSION = "1.53";
+
+struct PortConfig {
+  unsigned io_address = 0x2F8;
+  int irq = 3;
+  long baud_rate = 57600;
+};
+
+// What the command line and the environment chose, beyond PortConfig.
+struct Options {
+  std::vector<std::string> args;   // without the program name
+  std::string device;              // -d / DRAVELPORT, empty for the io_address default
+  std::string initial_script;      // empty for none
+  bool show_help = false;
+  bool show_version = false;
+};
+
+int banner_colour(const char* version);
+void print_banner(State& s);
+// Fills s.config from the defaults, the KRVB7100 text (or nullptr) and the -p options of
+// s.options.args; prints the I/O line. Ends the program with status 1 when io_address is 0.
+void read_port_config(State& s, const char* env_text);
+// Ends the program with status 1 when the baud rate is 0.
+void check_baud_rate(State& s);
+
+}  // namespace dravel

@@ -1,0 +1,67 @@
+#include "terminal/keyboard.h"
+
+#include "core/state.h"
+#include "terminal/startup.h"
+#include "terminal/terminal_loop.h"
+
+namespace dravel {
+
+const ExtendedKey extended_key_table[23] = {
+    {key::UP, 0x48},   {key::DOWN, 0x50}, {key::LEFT, 0x4B}, {key::RIGHT, 0x4D}, {key::INS, 0x52},
+    {key::DEL, 0x53},  {key::HOME, 0x47}, {key::END, 0x4F},  {key::PGUP, 0x49},  {key::PGDN, 0x51},
+    {key::F1, 0x3B},   {key::F2, 0x3C},   {key::F3, 0x3D},   {key::F4, 0x3E},    {key::F5, 0x3F},
+    {key::F6, 0x40},   {key::F7, 0x41},   {key::F8, 0x42},   {key::F9, 0x43},    {key::F10, 0x44},
+    {key::F11, 0x85},  {key::F12, 0x86},  {0, 0},
+};
+
+void KeyQueue::push(KeyCode k) {
+  data[static_cast<size_t>(write_index)] = k;
+  write_index = (write_index + 1) % CAPACITY;
+  ++count;
+}
+
+KeyCode KeyQueue::pop() {
+  KeyCode k = data[static_cast<size_t>(read_index)];
+  read_index = (read_index + 1) % CAPACITY;
+  --count;
+  return k;
+}
+
+KeyCode translate_scan_code(int scan_code) {
+  for (const ExtendedKey* e = extended_key_table; e->scan != 0; ++e)
+    if (e->scan == scan_code) return static_cast<KeyCode>(e->code);
+  return static_cast<KeyCode>(scan_code);
+}
+
+bool poll_keyboard(State& s) {
+  if (!s.keys.full() && s.io.console.key_waiting()) {
+    int k = s.io.console.read_key_byte();
+    if (k == 0) k = translate_scan_code(s.io.console.read_key_byte());
+    KeyCode code = static_cast<KeyCode>(k & 0xFF);
+    s.keys.push(code);
+    if (code == key::ESC) s.abort_flag = true;
+  }
+  return s.keys.count != 0;
+}
+
+KeyCode read_key(State& s) {
+  while (!poll_keyboard(s)) idle_wait(s);
+  KeyCode k = s.keys.pop();
+  if (k == key::ESC) {
+    s.abort_flag = true;
+    terminate_on_abort(s, false);
+  }
+  return k;
+}
+
+int poll_input(State& s) {
+  int bits = poll_keyboard(s) ? POLL_KEY : 0;
+  if (s.abort_flag) {
+    bits &= ~POLL_KEY;
+    s.abort_flag = false;
+    bits |= POLL_BREAK;
+  }
+  return bits | POLL_RECEIVE;
+}
+
+}  // namespace dravel

@@ -1,0 +1,137 @@
+#include "terminal/terminal_loop.h"
+
+#include <cstring>
+
+#include "commands/auto_script.h"
+#include "commands/command_table.h"
+#include "core/program_exit.h"
+#include "core/signal_flag.h"
+#include "core/state.h"
+#include "lineinput/console_out.h"
+#include "lineinput/line_editor.h"
+#include "lineinput/prompted_input.h"
+#include "link/serial_port.h"
+#include "link/tx_queue.h"
+#include "terminal/startup.h"
+#include "watch/watchers.h"
+
+namespace dravel {
+
+namespace {
+
+constexpr int EDIT_LINE_CAPACITY = 63;
+constexpr int EDIT_LINE_SEND_LIMIT = 64;
+constexpr int RECEIVE_LIMIT = 255;
+
+enum class PassEnd { CONTINUE, QUIT };
+
+// What a pass did, so an idle pass can wait instead of spinning.
+struct PassWork {
+  bool busy = false;
+};
+
+PassEnd run_script_line(State& s, bool ran_without_waiting) {
+  int result = script_run_line(s);
+  return script_advance(s, result, ran_without_waiting) ? PassEnd::QUIT : PassEnd::CONTINUE;
+}
+
+// Step 2 of a pass: a key for the target, a prefix key, or a command key.
+PassEnd handle_key(State& s, KeyCode k) {
+  if (k < key::FIRST_SPECIAL) {
+    s.prefix_state = 0;
+    tx_enqueue(s.tx, k);
+    return PassEnd::CONTINUE;
+  }
+  if (s.prefix_state == 0 && (k == key::F9 || k == key::F10)) {
+    s.prefix_state = k - 0xF8;
+    return PassEnd::CONTINUE;
+  }
+  if (dispatch_key(s, k, s.prefix_state) == QUIT_RESULT) return PassEnd::QUIT;
+  s.prefix_state = 0;
+  return PassEnd::CONTINUE;
+}
+
+// Step 4: one byte out, up to 255 bytes in, shown, logged and watched.
+PassEnd receive_pass(State& s, PassWork& work) {
+  s.prompt_seen = false;
+  if (s.tx.count > 0) work.busy = true;
+  tx_send_one(s.tx, s.port);
+  std::uint8_t text[RECEIVE_LIMIT + 1];
+  int n = serial_read(s.port, text, RECEIVE_LIMIT);
+  if (n <= 0) return PassEnd::CONTINUE;
+  work.busy = true;
+  text[n] = 0;
+  // Printing stops at the first 0 byte; the watchers still see every byte.
+  std::size_t shown = std::strlen(reinterpret_cast<const char*>(text));
+  std::string_view view(reinterpret_cast<const char*>(text), shown);
+  console_write(s.console(), view);
+  if (s.log_file.is_open()) s.log_file.write(view);
+  return watchers_feed(s, text, n) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
+}
+
+}  // namespace
+
+void idle_wait(State& s) {
+  if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
+  if (s.port.has_unread()) return;
+  s.io.idle.wait(IDLE_WAIT_MS);
+  if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
+}
+
+bool terminal_pass(State& s) {
+  if (pending_signal() != 0) return false;
+  AutoStack& a = s.autos;
+  int bits = 0;
+  KeyCode current = 0;
+  PassWork work;
+
+  if (a.sleep_seconds > 0 && s.io.clock.seconds() - a.sleep_start > a.sleep_seconds) {
+    a.sleep_seconds = 0;
+    script_next_line(s);
+    return true;
+  }
+  if (a.sleep_seconds <= 0 && a.active() && !a.line_waits_prompt) {
+    return run_script_line(s, true) == PassEnd::CONTINUE;
+  }
+  if (a.sleep_seconds <= 0 && s.prompt_seen && a.active()) {
+    return run_script_line(s, false) == PassEnd::CONTINUE;
+  }
+  if (a.sleep_seconds <= 0 && s.prompt_seen && !a.active() && s.edit_mode) {
+    char line[256] = {};
+    console_write(s.console(), "\r");
+    prompted_input(s, "%s>>", line, EDIT_LINE_CAPACITY, LINE_FLAG_SPECIAL_ENDS);
+    if (std::strlen(line) == 1 && static_cast<std::uint8_t>(line[0]) >= 0x80) {
+      return handle_key(s, static_cast<KeyCode>(line[0])) == PassEnd::CONTINUE;
+    }
+    s.prompt_seen = false;
+    console_write(s.console(), "\r\x1b[K>>");
+    for (int i = 0; i < EDIT_LINE_SEND_LIMIT && line[i] != '\0'; ++i)
+      tx_enqueue(s.tx, static_cast<std::uint8_t>(line[i]));
+    tx_enqueue(s.tx, 0x0D);
+    return true;
+  }
+
+  bits = poll_input(s);
+  if (bits & POLL_KEY) {
+    current = read_key(s);
+    work.busy = true;
+    if (handle_key(s, current) == PassEnd::QUIT) return false;
+  }
+  if (bits & POLL_BREAK) {
+    work.busy = true;
+    tx_enqueue(s.tx, 0x03);
+  }
+  if (bits & POLL_RECEIVE) {
+    if (receive_pass(s, work) == PassEnd::QUIT) return false;
+  }
+  if (!work.busy && s.tx.count == 0 && s.keys.count == 0) idle_wait(s);
+  return true;
+}
+
+void terminal_loop(State& s) {
+  s.prefix_state = 0;
+  while (terminal_pass(s)) {
+  }
+}
+
+}  // namespace dravel

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "watch/pattern_matcher.h"
+
+namespace dravel {
+
+struct State;
+
+using WatcherCallback = int (*)(State&, int value);
+
+struct Watcher {
+  std::unique_ptr<Watcher> next;
+  std::unique_ptr<PatternMatcher> matcher;
+  WatcherCallback callback = nullptr;
+  int value = 0;
+};
+
+struct WatcherList {
+  std::unique_ptr<Watcher> head;
+};
+
+inline constexpr const char* PROMPT_PATTERN = "  \r>>";
+inline constexpr const char* DATA_LOAD_PATTERN = "\r\nS-format data load start\r\n";
+inline constexpr const char* FILE_LOAD_PATTERN = "\r\nS-format file load start\r\n";
+
+Watcher* watcher_register(WatcherList& list, const char* pattern, WatcherCallback callback,
+                          int value);
+void watchers_reset(WatcherList& list);
+int watchers_feed(State& s, const std::uint8_t* bytes, int count);
+int on_prompt(State& s, int value);
+// Start-up's three watchers, in their order.
+void register_program_watchers(State& s);
+
+}  // namespace dravel

@@ -1,0 +1,98 @@
+#include "support/fakes.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace dravel::test {
+
+std::string keys(KeyCode special) {
+  for (const ExtendedKey* e = extended_key_table; e->scan != 0; ++e)
+    if (e->code == special) return std::string(1, '\0') + static_cast<char>(e->scan);
+  return std::string(1, static_cast<char>(special));
+}
+
+std::string fkey(int n) { return keys(static_cast<KeyCode>(0xF0 + n)); }
+
+void FakeConsole::when_screen(const std::string& needle, const std::string& bytes) {
+  triggers_.push_back({needle, bytes, screen.size()});
+}
+
+void FakeConsole::fire_triggers() {
+  for (Trigger& t : triggers_) {
+    if (t.fired) continue;
+    if (screen.find(t.needle, t.from) != std::string::npos) {
+      t.fired = true;
+      type(t.bytes);
+    }
+  }
+}
+
+std::string FakeConsole::take_screen() {
+  std::string s = screen.substr(taken_);
+  taken_ = screen.size();
+  return s;
+}
+
+bool FakeConsole::key_waiting() {
+  fire_triggers();
+  return !pending_.empty();
+}
+
+int FakeConsole::read_key_byte() {
+  fire_triggers();
+  if (pending_.empty()) throw TestHang("read_key_byte with no key left");
+  int k = pending_.front();
+  pending_.pop_front();
+  return k;
+}
+
+void FakeIdle::wait(int timeout_ms) {
+  ++calls;
+  if (on_wait) on_wait();
+  clock_.advance_ms(timeout_ms);
+  idle_ms += timeout_ms;
+  if (idle_ms > limit_ms) throw TestHang("idle for too long: the code under test waits for ever");
+}
+
+bool RealFiles::exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool RealFiles::readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+
+void ScriptedPeer::from_host(const std::uint8_t* data, std::size_t n) {
+  received.append(reinterpret_cast<const char*>(data), n);
+  if (on_write) on_write(*this, data, n);
+}
+
+std::size_t ScriptedPeer::to_host(std::uint8_t* buf, std::size_t max) {
+  std::size_t n = std::min({max, outgoing.size(), max_chunk});
+  for (std::size_t i = 0; i < n; ++i) {
+    buf[i] = outgoing.front();
+    outgoing.pop_front();
+  }
+  return n;
+}
+
+platform::OpenResult PeerSerial::open(const std::string& path, long baud) {
+  opened_path = path;
+  opened_baud = baud;
+  if (fail_open) return {false, "No such file or directory", ""};
+  open_ = true;
+  return {true, "", ""};
+}
+
+long PeerSerial::read(std::uint8_t* buf, std::size_t max) {
+  if (!open_ || peer_ == nullptr) return 0;
+  std::size_t n = peer_->to_host(buf, max);
+  wire_in.append(reinterpret_cast<const char*>(buf), n);
+  return static_cast<long>(n);
+}
+
+long PeerSerial::write(const std::uint8_t* data, std::size_t n) {
+  if (!open_) return -1;
+  ++writes;
+  wire_out.append(reinterpret_cast<const char*>(data), n);
+  if (peer_ != nullptr) peer_->from_host(data, n);
+  return static_cast<long>(n);
+}
+
+}  // namespace dravel::test

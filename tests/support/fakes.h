@@ -1,0 +1,141 @@
+#pragma once
+// In-process stand-ins for the platform seams: scripted keys with a captured screen,
+// a manual clock that idle waits move forward, a recording shell, and a serial device
+// whose other end is a SerialPeer (the simulated monitor, or a scripted one).
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "terminal/keyboard.h"
+
+namespace dravel::test {
+
+// Thrown when a test would wait for ever: no key left to read, or too much idle time.
+struct TestHang : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Key bytes as the console delivers them: an extended key is 0 and its scan code.
+std::string keys(KeyCode special);
+// F1..F12.
+std::string fkey(int n);
+
+class FakeConsole : public platform::Console {
+ public:
+  std::string screen;  // everything written
+  bool raw = true;
+  int raw_switches = 0;
+
+  void type(const std::string& bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
+  // Types `bytes` once `needle` shows on the screen (looked for in what is written after now).
+  void when_screen(const std::string& needle, const std::string& bytes);
+  bool keys_left() const { return !pending_.empty(); }
+  // Screen text written since the last call.
+  std::string take_screen();
+
+  bool key_waiting() override;
+  int read_key_byte() override;
+  void write(std::string_view text) override { screen.append(text); }
+  void set_raw(bool on) override {
+    raw = on;
+    ++raw_switches;
+  }
+
+ private:
+  struct Trigger {
+    std::string needle;
+    std::string bytes;
+    std::size_t from;
+    bool fired = false;
+  };
+  void fire_triggers();
+  std::deque<std::uint8_t> pending_;
+  std::vector<Trigger> triggers_;
+  std::size_t taken_ = 0;
+};
+
+class ManualClock : public platform::Clock {
+ public:
+  std::int64_t ms = 1'000'000'000;  // any start; only differences matter
+  std::int64_t seconds() override { return ms / 1000; }
+  void advance_ms(std::int64_t d) { ms += d; }
+};
+
+// Moves the clock on by the timeout; gives up (TestHang) after `limit_ms` of idle time.
+class FakeIdle : public platform::IdleWait {
+ public:
+  explicit FakeIdle(ManualClock& clock) : clock_(clock) {}
+  std::int64_t limit_ms = 30LL * 60 * 1000;
+  std::int64_t idle_ms = 0;
+  int calls = 0;
+  std::function<void()> on_wait;  // e.g. let a scripted peer speak
+  void wait(int timeout_ms) override;
+
+ private:
+  ManualClock& clock_;
+};
+
+class FakeShell : public platform::Shell {
+ public:
+  std::vector<std::string> commands;
+  int run(const std::string& command_line) override {
+    commands.push_back(command_line);
+    return 0;
+  }
+};
+
+class RealFiles : public platform::Files {
+ public:
+  bool exists(const std::string& path) override;
+  bool readable(const std::string& path) override;
+};
+
+// The far end of the in-memory serial line.
+class SerialPeer {
+ public:
+  virtual ~SerialPeer() = default;
+  virtual void from_host(const std::uint8_t* data, std::size_t n) = 0;
+  virtual std::size_t to_host(std::uint8_t* buf, std::size_t max) = 0;
+};
+
+// A peer that answers from a script: bytes to send, and a hook on every host write.
+class ScriptedPeer : public SerialPeer {
+ public:
+  std::string received;                    // everything the host wrote
+  std::deque<std::uint8_t> outgoing;       // what the host will read next
+  std::function<void(ScriptedPeer&, const std::uint8_t*, std::size_t)> on_write;
+  std::size_t max_chunk = 1 << 20;         // split what the host reads into pieces
+
+  void say(const std::string& bytes) { outgoing.insert(outgoing.end(), bytes.begin(), bytes.end()); }
+  void from_host(const std::uint8_t* data, std::size_t n) override;
+  std::size_t to_host(std::uint8_t* buf, std::size_t max) override;
+};
+
+class PeerSerial : public platform::SerialDevice {
+ public:
+  explicit PeerSerial(SerialPeer* peer = nullptr) : peer_(peer) {}
+  void set_peer(SerialPeer* peer) { peer_ = peer; }
+
+  bool fail_open = false;
+  std::string opened_path;
+  long opened_baud = 0;
+  std::string wire_out;  // host to target, in order
+  std::string wire_in;   // target to host, as read
+  int writes = 0;
+
+  platform::OpenResult open(const std::string& path, long baud) override;
+  void close() override { open_ = false; }
+  bool is_open() const override { return open_; }
+  long read(std::uint8_t* buf, std::size_t max) override;
+  long write(const std::uint8_t* data, std::size_t n) override;
+
+ private:
+  SerialPeer* peer_;
+  bool open_ = false;
+};
+
+}  // namespace dravel::test

@@ -1,0 +1,63 @@
+#include "support/rig.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "link/serial_port.h"
+#include "terminal/startup.h"
+
+namespace dravel::test {
+
+namespace {
+// The environment of the running rig, for run_program's GetEnv.
+const std::map<std::string, std::string>* g_env = nullptr;
+const char* rig_getenv(const char* name) {
+  if (g_env == nullptr) return nullptr;
+  auto it = g_env->find(name);
+  return it == g_env->end() ? nullptr : it->second.c_str();
+}
+}  // namespace
+
+Rig::Rig() : state(std::make_unique<State>(io)) {}
+
+Rig::Rig(SerialPeer& peer) : Rig() { serial.set_peer(&peer); }
+
+void Rig::open_port() { link_open(*state, state->config.baud_rate); }
+
+int Rig::run(const std::vector<std::string>& args) {
+  g_env = &env;
+  int status = run_program(*state, args, rig_getenv);
+  g_env = nullptr;
+  return status;
+}
+
+TempDir::TempDir() {
+  char templ[] = "/tmp/dravel-test-XXXXXX";
+  const char* p = ::mkdtemp(templ);
+  path_ = p != nullptr ? p : "/tmp";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& content) const {
+  std::string p = file(name);
+  std::ofstream(p, std::ios::binary) << content;
+  return p;
+}
+
+std::string TempDir::read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace dravel::test
