@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "link/tx_queue.h"
+#include "support/rig.h"
+#include "terminal/keyboard.h"
+#include "terminal/terminal_loop.h"
+
+namespace dravel::test {
+namespace {
+
+struct LoopTest : ::testing::Test {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  void SetUp() override { rig.open_port(); }
+  // Runs passes until the console has no key left and the queue to the target is empty.
+  void settle() {
+    rig.pass_until([&] { return !rig.console.keys_left() && rig.s().keys.count == 0 &&
+                                rig.s().tx.count == 0; });
+  }
+};
+
+TEST_F(LoopTest, PlainKeysReachTheTargetOneBytePerPass) {
+  rig.console.type("ls\r");
+  settle();
+  EXPECT_EQ(peer.received, "ls\r");
+  EXPECT_EQ(rig.serial.writes, 3);  // one write per byte
+}
+
+TEST_F(LoopTest, PrefixKeyIsHeldForTheNextKeyAndClearedByAPlainKey) {
+  rig.console.type(fkey(9));
+  settle();
+  EXPECT_EQ(rig.s().prefix_state, 1);
+  rig.console.type("a");
+  settle();
+  EXPECT_EQ(rig.s().prefix_state, 0);
+  EXPECT_EQ(peer.received, "a");
+
+  rig.console.type(fkey(10));
+  settle();
+  EXPECT_EQ(rig.s().prefix_state, 2);
+  rig.console.type(fkey(10));  // F10 again: dispatched with prefix 2, matches nothing
+  settle();
+  EXPECT_EQ(rig.s().prefix_state, 0);
+  EXPECT_NE(rig.console.screen.find("?\n\r"), std::string::npos);
+}
+
+TEST_F(LoopTest, KeysThatMatchNoRowPrintAQuestionMark) {
+  rig.console.type(fkey(6) + keys(key::UP));
+  settle();
+  EXPECT_EQ(rig.console.screen, "?\n\r?\n\r");
+  EXPECT_EQ(peer.received, "");
+}
+
+TEST_F(LoopTest, TypedCodeAtOrAbove0xE0IsASpecialKeyNotSent) {
+  rig.console.type("\xE5");
+  settle();
+  EXPECT_EQ(peer.received, "");
+  EXPECT_EQ(rig.console.screen, "?\n\r");
+}
+
+TEST_F(LoopTest, UnknownScanCodeActsAsAnOrdinaryCharacter) {
+  rig.console.type(std::string(1, '\0') + "\x30");
+  settle();
+  EXPECT_EQ(peer.received, "\x30");
+}
+
+TEST_F(LoopTest, EscAtTheIdleTerminalBreaksThenEnds) {
+  rig.console.type("x\x1b");
+  int status = rig.run();
+  EXPECT_EQ(status, 1);
+  // The key typed before ESC goes first, then Ctrl-C; the program ends when ESC is taken.
+  EXPECT_EQ(peer.received, "x\x03");
+  EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
+}
+
+TEST_F(LoopTest, ReceivedTextIsShownUpToAZeroByteAndLogged) {
+  TempDir dir;
+  ASSERT_TRUE(rig.s().log_file.open(dir.file("log").c_str(), "w"));
+  peer.say(std::string("abc\0def", 7));
+  rig.pass_until([&] { return peer.outgoing.empty(); });
+  EXPECT_EQ(rig.console.screen, "abc");
+  rig.s().log_file.close();
+  EXPECT_EQ(TempDir::read(dir.file("log")), "abc");
+}
+
+TEST_F(LoopTest, ReadsAtMost255BytesAPass) {
+  peer.say(std::string(600, 'x'));
+  EXPECT_TRUE(terminal_pass(rig.s()));
+  EXPECT_EQ(rig.console.screen.size(), 255u);
+  rig.pass_until([&] { return peer.outgoing.empty(); });
+  EXPECT_EQ(rig.console.screen.size(), 600u);
+}
+
+TEST_F(LoopTest, AnIdlePassWaitsInsteadOfSpinning) {
+  int before = rig.idle.calls;
+  for (int i = 0; i < 5; ++i) terminal_pass(rig.s());
+  EXPECT_EQ(rig.idle.calls - before, 5);
+  rig.console.type("k");
+  terminal_pass(rig.s());  // a key: busy, no wait
+  EXPECT_EQ(rig.idle.calls - before, 5);
+}
+
+TEST(KeyQueue, HoldsExactly1024AndWraps) {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  std::string many(1030, 'q');
+  rig.console.type(many);
+  for (int i = 0; i < 1030; ++i) poll_keyboard(rig.s());
+  EXPECT_EQ(rig.s().keys.count, 1024);
+  EXPECT_TRUE(rig.console.keys_left());  // the rest waits in the console
+  EXPECT_EQ(read_key(rig.s()), 'q');
+  EXPECT_TRUE(poll_keyboard(rig.s()));
+  EXPECT_EQ(rig.s().keys.count, 1024);
+  EXPECT_EQ(rig.s().keys.write_index, 1);
+}
+
+TEST(KeyQueue, EscSetsTheAbortFlagAndStaysQueued) {
+  Rig rig;
+  rig.console.type("\x1b");
+  EXPECT_TRUE(poll_keyboard(rig.s()));
+  EXPECT_TRUE(rig.s().abort_flag);
+  EXPECT_EQ(rig.s().keys.count, 1);
+  EXPECT_EQ(poll_input(rig.s()), POLL_BREAK | POLL_RECEIVE);
+  EXPECT_FALSE(rig.s().abort_flag);
+}
+
+TEST(TxQueue, DropsTheByteWhenFullAndKeepsOrderAcrossTheWrap) {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  rig.open_port();
+  TxQueue& q = rig.s().tx;
+  for (int i = 0; i < 1025; ++i) tx_enqueue(q, static_cast<std::uint8_t>('A' + i % 26));
+  EXPECT_EQ(q.count, 1024);
+  tx_send_one(q, rig.s().port);
+  tx_enqueue(q, '!');
+  EXPECT_EQ(q.count, 1024);
+  EXPECT_EQ(q.write_index, 1);
+  while (q.count > 0) tx_send_one(q, rig.s().port);
+  ASSERT_EQ(peer.received.size(), 1025u);
+  EXPECT_EQ(peer.received.back(), '!');
+  EXPECT_EQ(peer.received[1023], static_cast<char>('A' + 1023 % 26));
+  int writes = rig.serial.writes;
+  EXPECT_EQ(tx_send_one(q, rig.s().port), 0);
+  EXPECT_EQ(rig.serial.writes, writes);
+}
+
+}  // namespace
+}  // namespace dravel::test
