@@ -1,0 +1,97 @@
+#include "watch/watchers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/program_exit.h"
+#include "loader/load_command.h"
+#include "support/rig.h"
+
+namespace dravel::test {
+namespace {
+
+// Callbacks are plain functions; they note their calls here.
+std::vector<int> g_calls;
+int note(State&, int value) {
+  g_calls.push_back(value);
+  return value;
+}
+
+struct WatchersTest : ::testing::Test {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  void SetUp() override { g_calls.clear(); }
+  int feed(const std::string& chunk) {
+    return watchers_feed(rig.s(), reinterpret_cast<const std::uint8_t*>(chunk.data()),
+                         static_cast<int>(chunk.size()));
+  }
+};
+
+TEST_F(WatchersTest, ProgramWatchersAreTriedFileLoadThenDataLoadThenPrompt) {
+  register_program_watchers(rig.s());
+  std::vector<std::string> patterns;
+  std::vector<int> values;
+  for (Watcher* w = rig.s().watchers.head.get(); w != nullptr; w = w->next.get()) {
+    patterns.emplace_back(w->matcher->pattern.begin(), w->matcher->pattern.end());
+    values.push_back(w->value);
+    EXPECT_EQ(w->callback, patterns.size() < 3 ? &load_request_callback : &on_prompt);
+  }
+  EXPECT_EQ(patterns, (std::vector<std::string>{"\r\nS-format file load start\r\n",
+                                                "\r\nS-format data load start\r\n", "  \r>>"}));
+  EXPECT_EQ(values, (std::vector<int>{1, 0, 0}));
+}
+
+TEST_F(WatchersTest, FirstCompletedWatcherWinsAndEveryMatcherStartsOver) {
+  EXPECT_EQ(feed("anything"), 0);  // empty list
+  watcher_register(rig.s().watchers, "  \r>>", note, 7);
+  watcher_register(rig.s().watchers, "load\r\n", note, 3);
+
+  // The end of a load request and a whole prompt in one chunk: only the request runs,
+  // and the prompt seen in the same chunk is forgotten.
+  EXPECT_EQ(feed("lo"), 0);
+  EXPECT_EQ(feed("ad\r\n  \r>>"), 3);
+  EXPECT_EQ(g_calls, (std::vector<int>{3}));
+  EXPECT_EQ(feed("x"), 0);
+
+  // Half a prompt is forgotten when another watcher completes.
+  EXPECT_EQ(feed("  \r>"), 0);
+  EXPECT_EQ(feed("load\r\n"), 3);
+  EXPECT_EQ(feed(">"), 0);
+
+  // Two prompts in one chunk run the callback once.
+  g_calls.clear();
+  EXPECT_EQ(feed("  \r>>   \r>>"), 7);
+  EXPECT_EQ(g_calls, (std::vector<int>{7}));
+
+  // A watcher without a callback reports 1.
+  watcher_register(rig.s().watchers, "bell", nullptr, 0);
+  EXPECT_EQ(feed(std::string("be\0bell", 7)), 1);
+}
+
+TEST_F(WatchersTest, LoopSetsPromptSeenForAPromptSplitOverReadsAndClearsItNextPass) {
+  rig.open_port();
+  register_program_watchers(rig.s());
+  peer.say("  \r");
+  ASSERT_TRUE(terminal_pass(rig.s()));
+  EXPECT_FALSE(rig.s().prompt_seen);
+  peer.say(">> ");
+  peer.max_chunk = 2;
+  ASSERT_TRUE(terminal_pass(rig.s()));
+  EXPECT_TRUE(rig.s().prompt_seen);
+  EXPECT_EQ(rig.console.screen, "  \r>>");
+  ASSERT_TRUE(terminal_pass(rig.s()));
+  EXPECT_FALSE(rig.s().prompt_seen);
+}
+
+TEST_F(WatchersTest, CallbackResultOfQuitEndsTheLoop) {
+  rig.open_port();
+  watcher_register(rig.s().watchers, "bye", note, QUIT_RESULT);
+  peer.say("say bye");
+  EXPECT_FALSE(terminal_pass(rig.s()));
+  EXPECT_EQ(g_calls, (std::vector<int>{QUIT_RESULT}));
+}
+
+}  // namespace
+}  // namespace dravel::test
