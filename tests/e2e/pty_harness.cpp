@@ -1,0 +1,228 @@
+#include "e2e/pty_harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+namespace dravel::e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int remaining_ms(Clock::time_point end) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+Clock::time_point deadline_from(Seconds d) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(d);
+}
+
+// Reads what is available now (waiting at most `wait_ms` for the first byte).
+// Returns false once the fd has reached EOF or hang-up.
+bool read_some(int fd, std::string& into, int wait_ms) {
+  pollfd p{fd, POLLIN, 0};
+  int r = ::poll(&p, 1, wait_ms);
+  if (r <= 0) return true;
+  char buf[4096];
+  ssize_t n = ::read(fd, buf, sizeof buf);
+  if (n > 0) {
+    into.append(buf, static_cast<std::size_t>(n));
+    return true;
+  }
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
+  return false;  // EIO on a pty master: the slave side is closed
+}
+
+void set_nonblocking(int fd) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+void write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd p{fd, POLLOUT, 0};
+      ::poll(&p, 1, 100);
+    } else {
+      throw std::runtime_error(std::string("pty write failed: ") + std::strerror(errno));
+    }
+  }
+}
+
+termios cooked_terminal() {
+  termios t{};
+  t.c_iflag = ICRNL | IXON | BRKINT;
+  t.c_oflag = OPOST | ONLCR;
+  t.c_cflag = CS8 | CREAD | HUPCL;
+  t.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN | ECHOCTL | ECHOKE;
+  t.c_cc[VINTR] = 3;
+  t.c_cc[VQUIT] = 034;
+  t.c_cc[VERASE] = 0177;
+  t.c_cc[VKILL] = 025;
+  t.c_cc[VEOF] = 4;
+  t.c_cc[VSTART] = 021;
+  t.c_cc[VSTOP] = 023;
+  t.c_cc[VSUSP] = 032;
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  cfsetspeed(&t, B38400);
+  return t;
+}
+
+}  // namespace
+
+PtyProcess::PtyProcess(const std::string& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env) {
+  initial_ = cooked_terminal();
+  winsize ws{};
+  ws.ws_row = 25;
+  ws.ws_col = 80;
+  // Build argv before forking: the child may only call async-signal-safe functions.
+  std::vector<std::string> argv_store{program};
+  argv_store.insert(argv_store.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_store) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> env_store = env;
+
+  pid_ = ::forkpty(&master_, nullptr, &initial_, &ws);
+  if (pid_ < 0) throw std::runtime_error(std::string("forkpty: ") + std::strerror(errno));
+  if (pid_ == 0) {
+    for (auto& e : env_store) ::putenv(e.data());
+    ::execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  set_nonblocking(master_);
+}
+
+PtyProcess::~PtyProcess() {
+  if (pid_ > 0 && !exited_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (master_ >= 0) ::close(master_);
+}
+
+void PtyProcess::type(std::string_view keys) {
+  write_all(master_, keys);
+}
+
+void PtyProcess::drain() {
+  while (true) {
+    std::size_t before = out_.size();
+    if (!read_some(master_, out_, 0) || out_.size() == before) return;
+  }
+}
+
+bool PtyProcess::wait_for(std::string_view needle, Seconds deadline) {
+  auto end = deadline_from(deadline);
+  while (out_.find(needle) == std::string::npos) {
+    int left = remaining_ms(end);
+    if (left == 0) return false;
+    if (!read_some(master_, out_, left)) return out_.find(needle) != std::string::npos;
+  }
+  return true;
+}
+
+const std::string& PtyProcess::output() {
+  drain();
+  return out_;
+}
+
+void PtyProcess::clear_output() {
+  drain();
+  out_.clear();
+}
+
+std::optional<int> PtyProcess::wait_exit(Seconds deadline) {
+  auto end = deadline_from(deadline);
+  bool open = true;
+  while (!exited_) {
+    int st = 0;
+    pid_t r = ::waitpid(pid_, &st, WNOHANG);
+    if (r == pid_) {
+      exited_ = true;
+      status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+      break;
+    }
+    int left = remaining_ms(end);
+    if (left == 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+      exited_ = true;
+      return std::nullopt;
+    }
+    // Keep reading so a program blocked on a full pty can finish; once the pty
+    // is closed there is nothing to read, so just pause briefly between checks.
+    if (open) open = read_some(master_, out_, left < 20 ? left : 20);
+    if (!open) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  drain();
+  return status_;
+}
+
+termios PtyProcess::tty_settings() const {
+  termios t{};
+  if (::tcgetattr(master_, &t) != 0)
+    throw std::runtime_error(std::string("tcgetattr: ") + std::strerror(errno));
+  return t;
+}
+
+void PtyProcess::send_signal(int sig) {
+  ::kill(pid_, sig);
+}
+
+PtyDevice::PtyDevice() {
+  termios raw = cooked_terminal();
+  ::cfmakeraw(&raw);  // no echo of what the test sends before the program takes over
+  if (::openpty(&master_, &slave_, nullptr, &raw, nullptr) != 0)
+    throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
+  path_ = ::ttyname(slave_);
+  set_nonblocking(master_);
+}
+
+PtyDevice::~PtyDevice() {
+  if (master_ >= 0) ::close(master_);
+  if (slave_ >= 0) ::close(slave_);
+}
+
+void PtyDevice::write(std::string_view bytes) {
+  write_all(master_, bytes);
+}
+
+bool PtyDevice::wait_for(std::string_view needle, Seconds deadline) {
+  auto end = deadline_from(deadline);
+  while (in_.find(needle) == std::string::npos) {
+    int left = remaining_ms(end);
+    if (left == 0) return false;
+    if (!read_some(master_, in_, left)) return in_.find(needle) != std::string::npos;
+  }
+  return true;
+}
+
+const std::string& PtyDevice::received() {
+  while (true) {
+    std::size_t before = in_.size();
+    if (!read_some(master_, in_, 0) || in_.size() == before) return in_;
+  }
+}
+
+bool same_mode(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+}  // namespace dravel::e2e

@@ -1,0 +1,85 @@
+#pragma once
+// Runs a real program on a fresh pty so end-to-end tests can type keys, read the
+// screen with a deadline and check the terminal settings it leaves behind.
+#include <sys/types.h>
+#include <termios.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravel::e2e {
+
+using Seconds = std::chrono::duration<double>;
+inline constexpr Seconds kDeadline{10.0};
+
+// A program running on the slave side of a new pty; the test holds the master.
+class PtyProcess {
+ public:
+  // `env` entries are "NAME=value", added to (and overriding) the test's environment.
+  PtyProcess(const std::string& program, const std::vector<std::string>& args,
+             const std::vector<std::string>& env = {});
+  ~PtyProcess();  // kills the program if it is still running
+  PtyProcess(const PtyProcess&) = delete;
+  PtyProcess& operator=(const PtyProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  int master_fd() const { return master_; }
+
+  // Sends bytes as if typed.
+  void type(std::string_view keys);
+  // Waits until everything shown so far contains `needle`; false on timeout or EOF.
+  bool wait_for(std::string_view needle, Seconds deadline = kDeadline);
+  // Everything the program has shown so far (reads what is pending first).
+  const std::string& output();
+  // Drops what has been shown so far, so the next wait_for sees only new output.
+  void clear_output();
+
+  // Exit status (or 128+signal), or nullopt on timeout; the program is then killed.
+  std::optional<int> wait_exit(Seconds deadline = kDeadline);
+  // The pty's current settings, as the program set or restored them.
+  termios tty_settings() const;
+  // The settings the pty was created with (a normal cooked terminal).
+  const termios& initial_settings() const { return initial_; }
+  void send_signal(int sig);
+
+ private:
+  void drain();
+  int master_ = -1;
+  termios initial_{};
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = 0;
+  std::string out_;
+};
+
+// A second pty that stands in for a serial device: the program opens `path()`,
+// the test reads and writes the master.
+class PtyDevice {
+ public:
+  PtyDevice();
+  ~PtyDevice();
+  PtyDevice(const PtyDevice&) = delete;
+  PtyDevice& operator=(const PtyDevice&) = delete;
+
+  const std::string& path() const { return path_; }
+  int master_fd() const { return master_; }
+  void write(std::string_view bytes);
+  // Waits until the bytes received so far contain `needle`; false on timeout.
+  bool wait_for(std::string_view needle, Seconds deadline = kDeadline);
+  const std::string& received();
+  void clear_received() { in_.clear(); }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;  // held open so the master never sees a hang-up between users
+  std::string path_;
+  std::string in_;
+};
+
+// True when two termios describe the same terminal mode (flags and control characters).
+bool same_mode(const termios& a, const termios& b);
+
+}  // namespace dravel::e2e
