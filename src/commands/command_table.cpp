@@ -38,15 +38,49 @@ const CommandEntry CommandTable[COMMAND_COUNT + 1] = {
     {{0, 0, 0, 0}, nullptr, nullptr, nullptr},
 };
 
-int dispatch_key(State& s, KeyCode, int) {
-  console_write(s.console(), "?\n\r");  // stub
+static bool is_blank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+static char fold(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int dispatch_key(State& s, KeyCode key, int prefix_state) {
+  if (key != 0 && prefix_state >= 0 && prefix_state < 4) {
+    for (const CommandEntry* row = CommandTable; row->name != nullptr; ++row) {
+      if (row->keys[static_cast<size_t>(prefix_state)] != key) continue;
+      console_write(s.console(), "\n\r");
+      return row->key_handler(s);
+    }
+  }
+  console_write(s.console(), "?\n\r");
   return -1;
 }
 
-int run_local_command(State&, char*) { return -1; }
-char* match_command_name(const char*, char*) { return nullptr; }
+int run_local_command(State& s, char* text) {
+  text = skip_blanks(text);
+  for (const CommandEntry* row = CommandTable; row->name != nullptr; ++row) {
+    if (char* argument = match_command_name(row->name, text))
+      return row->local_handler(s, argument);
+  }
+  if (*text == '\0') {
+    console_write(s.console(), "?\n\r");
+    return -1;
+  }
+  help_key(s);
+  return -1;
+}
 
-static bool is_blank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// No separator is needed after the name: "loadfile" is load with "file".
+char* match_command_name(const char* name, char* text) {
+  while (*name != '\0' && *text != '\0' && fold(*name) == fold(*text)) {
+    ++name;
+    ++text;
+  }
+  if (*name != '\0') return nullptr;
+  return skip_blanks(text);
+}
 
 char* skip_blanks(char* text) {
   while (*text != '\0' && is_blank(*text)) ++text;

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "commands/command_table.h"
+#include "commands/help_screens.h"
+#include "core/program_exit.h"
+#include "support/rig.h"
+
+namespace dravel::test {
+namespace {
+
+struct DispatchTest : ::testing::Test {
+  Rig rig;
+  State& s = rig.s();
+
+  int local(const std::string& line) {
+    std::string buf = line;
+    return run_local_command(s, buf.data());
+  }
+};
+
+TEST(MatchCommandName, NeedsNoSeparatorAndFoldsCase) {
+  char lds[] = "lds  x ";
+  EXPECT_STREQ(match_command_name("lds", lds), "x ");  // trailing blanks stay
+  EXPECT_STREQ(match_command_name("ld", lds), "s  x ");
+  char loadfile[] = "LoadFile";
+  EXPECT_STREQ(match_command_name("load", loadfile), "File");
+  char bang[] = "!dir";
+  EXPECT_STREQ(match_command_name("!", bang), "dir");
+  char help[] = "HELP";
+  EXPECT_STREQ(match_command_name("help", help), "");
+  EXPECT_EQ(match_command_name("helpf9", help), nullptr);
+  char empty[] = "";
+  EXPECT_EQ(match_command_name("log", empty), nullptr);
+}
+
+TEST(MatchCommandName, TableOrderPutsLongerNamesFirst) {
+  auto first_row = [](const char* line) -> std::string {
+    std::string buf = line;
+    for (const CommandEntry* row = CommandTable; row->name != nullptr; ++row)
+      if (match_command_name(row->name, buf.data()) != nullptr) return row->name;
+    return "";
+  };
+  EXPECT_EQ(first_row("lds x"), "lds");
+  EXPECT_EQ(first_row("ld x"), "ld");
+  EXPECT_EQ(first_row("helpf1"), "help");
+  EXPECT_EQ(first_row("helpf10"), "helpf10");
+  EXPECT_EQ(first_row("auto-again"), "auto-again");
+  EXPECT_EQ(first_row("autoexec.scr"), "auto");
+  EXPECT_EQ(first_row("log"), "log");
+  EXPECT_EQ(CommandTable[COMMAND_COUNT].name, nullptr);
+}
+
+TEST_F(DispatchTest, LocalLinesReachTheirRowsWithTheArgument) {
+  EXPECT_EQ(local("  ECHO  hi there "), 0);
+  EXPECT_EQ(rig.console.take_screen(), "hi there \n\r");
+  EXPECT_EQ(local("echo"), 0);
+  EXPECT_EQ(rig.console.take_screen(), "\n\r");
+  EXPECT_EQ(local("helpf1"), 0);
+  EXPECT_EQ(rig.console.take_screen(), LONG_HELP_SCREEN);
+  EXPECT_EQ(local("HELPF10"), 0);
+  EXPECT_EQ(rig.console.take_screen(), F10_HELP_SCREEN);
+  EXPECT_EQ(local("beep"), 0);
+  EXPECT_EQ(rig.console.take_screen(), "\a");
+  EXPECT_EQ(local("quit"), QUIT_RESULT);
+}
+
+TEST_F(DispatchTest, UnknownLineAsksMoreAndEmptyLineIsAQuestionMark) {
+  rig.console.type("n");
+  EXPECT_EQ(local("xyz"), -1);
+  EXPECT_EQ(rig.console.take_screen(), std::string(KEY_MAP_SCREEN) + MORE_QUESTION + "n\r\n");
+  EXPECT_EQ(local("  \t"), -1);
+  EXPECT_EQ(rig.console.take_screen(), "?\n\r");
+}
+
+TEST_F(DispatchTest, PrefixSelectsTheHelpScreen) {
+  EXPECT_EQ(dispatch_key(s, key::F1, 1), 0);
+  EXPECT_EQ(rig.console.take_screen(), std::string("\n\r") + F9_HELP_SCREEN);
+  EXPECT_EQ(dispatch_key(s, key::F1, 2), 0);
+  EXPECT_EQ(rig.console.take_screen(), std::string("\n\r") + F10_HELP_SCREEN);
+  rig.console.type("Y");
+  EXPECT_EQ(dispatch_key(s, key::F1, 0), 0);
+  EXPECT_EQ(rig.console.take_screen(),
+            std::string("\n\r") + KEY_MAP_SCREEN + MORE_QUESTION + "\r\x1b[K\n" + LONG_HELP_SCREEN);
+}
+
+TEST_F(DispatchTest, KeysWithoutARowOnlyAsk) {
+  for (KeyCode k : {key::F6, key::F7, key::F11, key::F12, key::UP, key::PGDN}) {
+    EXPECT_EQ(dispatch_key(s, k, 0), -1);
+    EXPECT_EQ(rig.console.take_screen(), "?\n\r");
+  }
+  EXPECT_EQ(dispatch_key(s, key::F9, 1), -1);
+  EXPECT_EQ(dispatch_key(s, key::F2, 3), -1);  // the reserved column has no keys
+  EXPECT_EQ(rig.console.take_screen(), "?\n\r?\n\r");
+}
+
+TEST_F(DispatchTest, EditToggleWorksUnderEveryPrefix) {
+  rig.open_port();
+  for (int prefix : {0, 1, 2}) {
+    bool before = s.edit_mode;
+    s.prompt_seen = true;
+    EXPECT_EQ(dispatch_key(s, key::F8, prefix), 0);
+    EXPECT_NE(s.edit_mode, before);
+    EXPECT_FALSE(s.prompt_seen);
+  }
+  EXPECT_EQ(s.tx.count, 3);
+  EXPECT_EQ(s.tx.data[0], 0x15);
+}
+
+TEST_F(DispatchTest, QuitKeyEndsAndLogsButTheLocalLineDoesNotLog) {
+  TempDir dir;
+  std::string log = dir.file("op.log");
+  EXPECT_EQ(local("log " + log), 0);
+  EXPECT_EQ(local("quit"), QUIT_RESULT);
+  EXPECT_EQ(dispatch_key(s, key::F2, 2), QUIT_RESULT);
+  EXPECT_EQ(TempDir::read(log), "local quit\n");
+}
+
+}  // namespace
+}  // namespace dravel::test
