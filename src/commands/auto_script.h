@@ -1,4 +1,6 @@
 #pragma once
+// Auto scripts: text files whose lines drive the terminal as if typed. "local ..." lines run a
+// local command at once; every other line goes to the target after the monitor's prompt.
 #include <cstdint>
 #include <memory>
 
@@ -14,11 +16,14 @@ struct AutoFrame {
 };
 
 inline constexpr int AUTO_DEPTH_LIMIT = 17;
+inline constexpr int SCRIPT_LINE_SIZE = 256;
+// Bytes of a target line that reach the monitor's line buffer.
+inline constexpr int SCRIPT_SEND_LIMIT = 64;
 
 struct AutoStack {
   std::unique_ptr<AutoFrame> top;
   int auto_depth = 0;
-  char current_line[256] = {};
+  char current_line[SCRIPT_LINE_SIZE] = {};
   bool line_waits_prompt = false;
   int sleep_seconds = 0;
   std::int64_t sleep_start = 0;
@@ -27,7 +32,12 @@ struct AutoStack {
   bool active() const { return top != nullptr; }
 };
 
+// A line is local when, after leading white space, it begins with "local".
+bool is_local_line(const char* line);
+
+// 0 when a line was read into current_line, -1 when no script is left.
 int script_next_line(State& s);
+// Runs current_line: a local command's result, else 0.
 int script_run_line(State& s);
 // True when the terminal loop must return (the line's result was QUIT_RESULT).
 bool script_advance(State& s, int result, bool ran_without_waiting);
