@@ -1,9 +1,120 @@
 #include "loader/srec_send.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "core/state.h"
+#include "core/text_reader.h"
+#include "lineinput/console_out.h"
+#include "link/serial_port.h"
+#include "link/tx_queue.h"
+#include "terminal/keyboard.h"
+#include "terminal/terminal_loop.h"
 
 namespace dravel {
 
-int srec_send(State&, const char*, int) { return -1; }
+namespace {
+
+constexpr std::uint8_t BREAK = 0x03;
+constexpr int ACK_LENGTH = sizeof SREC_ACK - 1;
+
+// Waits for SREC_ACK while the queue drains one byte per poll; other bytes are shown.
+// Ends early when abort_flag is set, by the keyboard or by the timeout.
+void wait_for_ack(State& s, std::int64_t reference_time) {
+  int polls = 0;
+  int matched = 0;
+  for (;;) {
+    std::uint8_t b = 0;
+    int n = serial_read(s.port, &b, 1);
+    bool sending = s.tx.count > 0;
+    tx_send_one(s.tx, s.port);
+    if (n == 1 && static_cast<char>(b) == SREC_ACK[matched]) {
+      if (++matched == ACK_LENGTH) return;
+      ++polls;
+      continue;
+    }
+    if (n == 1) console_write(s.console(), std::string_view(reinterpret_cast<char*>(&b), 1));
+    if (poll_keyboard(s)) read_key(s);
+    // With nothing in or out, block instead of spinning; the clock is then worth reading.
+    bool idled = false;
+    if (n == 0 && !sending) {
+      idle_wait(s);
+      idled = true;
+    }
+    if (polls > SREC_POLLS_PER_CLOCK || idled) {
+      if (polls > SREC_POLLS_PER_CLOCK) polls = 0;
+      if (s.io.clock.seconds() - reference_time > SREC_TIMEOUT_SECONDS) {
+        console_write(s.console(), "\n\rxfersfmt:timeout !\n\r");
+        s.abort_flag = true;
+      }
+    }
+    if (s.abort_flag) return;
+    ++polls;
+  }
+}
+
+void queue_line(State& s, const char* line) {
+  for (; *line != '\0'; ++line) tx_enqueue(s.tx, static_cast<std::uint8_t>(*line));
+}
+
+}  // namespace
+
+int srec_send(State& s, const char* name, int verbose) {
+  TextReader file;
+  if (!file.open(name)) {
+    console_printf(s.console(), "\"%s\" can't open\n\r", name);
+    tx_enqueue(s.tx, BREAK);
+    return -1;
+  }
+  long file_size = file.size();
+  char line[SREC_LINE_MAX + 1];
+  if (!file.read_line(line, sizeof line) || line[0] != 'S') {
+    console_printf(s.console(), "\"%s\" is not S-format file\n\r", name);
+    tx_enqueue(s.tx, BREAK);
+    return -1;
+  }
+
+  s.prompt_seen = false;
+  tx_enqueue(s.tx, 'G');
+  tx_enqueue(s.tx, '\n');
+  const std::int64_t start = s.io.clock.seconds();
+  std::int64_t reference = start;
+  int lines = 0;
+  bool more = true;
+  while (more) {
+    queue_line(s, line);
+    if (lines > 0 && lines % SREC_PROGRESS_LINES == 0) {
+      if (verbose != 0) {
+        long long percent = file_size > 0 ? file.position() * 100LL / file_size : 100;
+        console_printf(s.console(), "%d line(%lld%%)", lines, percent);
+      }
+      reference = s.io.clock.seconds();
+    }
+    wait_for_ack(s, reference);
+    if (lines % SREC_PROGRESS_LINES == 0) console_write(s.console(), "\r");
+    more = file.read_line(line, sizeof line);
+    ++lines;
+    if (s.abort_flag) break;
+  }
+
+  if (s.abort_flag) {
+    console_printf(s.console(), " \"%s\" %d sent\n\r send abort\n\r", name, lines);
+    s.abort_flag = false;
+    tx_enqueue(s.tx, BREAK);
+    return -1;
+  }
+  if (file.error()) {
+    console_printf(s.console(), " \"%s\" %d sent\n\r send error :%s\n\rabort !\n\r", name, lines,
+                   std::strerror(file.error_number()));
+    tx_enqueue(s.tx, BREAK);
+    return -1;
+  }
+  if (verbose != 0) {
+    console_printf(s.console(), "\r%d lines,  %d sec.", lines,
+                   static_cast<int>(s.io.clock.seconds() - start));
+    console_printf(s.console(), "\n\r\"%s\" send ", name);
+  }
+  return 0;
+}
 
 }  // namespace dravel

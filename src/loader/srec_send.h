@@ -4,6 +4,17 @@ namespace dravel {
 
 struct State;
 
+// The monitor's acknowledgement after each line: 'N', then the first LF after it.
+inline constexpr char SREC_ACK[] = "N\n";
+// One read of the file: at most this many characters, up to and including an LF.
+inline constexpr int SREC_LINE_MAX = 255;
+// Progress and the timeout's reference time move every this many lines.
+inline constexpr int SREC_PROGRESS_LINES = 32;
+// More than this many whole seconds since the reference time cancels the load.
+inline constexpr int SREC_TIMEOUT_SECONDS = 4;
+// Polls between clock readings while the line keeps arriving.
+inline constexpr int SREC_POLLS_PER_CLOCK = 5000;
+
 int srec_send(State& s, const char* name, int verbose);
 
 }  // namespace dravel

@@ -1,0 +1,61 @@
+#include "loader/image_sender.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/state.h"
+#include "lineinput/console_out.h"
+#include "link/block_protocol.h"
+
+namespace dravel {
+
+namespace {
+constexpr int PROGRESS_WIDTH = 16;  // what the progress format prints for ordinary values
+}
+
+void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_time) {
+  console_printf(s.console(), "%06lx:%5dsec.", static_cast<unsigned long>(sent),
+                 static_cast<int>(s.io.clock.seconds() - start_time));
+  console_put_backspaces(s.console(), PROGRESS_WIDTH);
+}
+
+bool image_in_file(State& s, const char* name, const char* part, std::int64_t file_size,
+                   std::uint64_t offset, std::uint32_t size) {
+  std::uint64_t end = offset + size;
+  std::uint64_t have = file_size < 0 ? 0 : static_cast<std::uint64_t>(file_size);
+  if (size == 0 || end <= have) return true;
+  std::uint64_t missing = std::min<std::uint64_t>(size, end - have);
+  console_printf(s.console(), "\"%s\"%s%s ends early: %llu of %lu bytes at %06llx missing\n\r",
+                 name, *part != '\0' ? " " : "", part, static_cast<unsigned long long>(missing),
+                 static_cast<unsigned long>(size), static_cast<unsigned long long>(offset));
+  return false;
+}
+
+int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t size,
+                    std::int64_t start_time, int verbose) {
+  std::uint8_t* buffer = s.transfer.data.data();
+  std::uint32_t sent = 0;
+  bool short_file = false;
+  while (sent < size && !s.abort_flag) {
+    std::uint32_t want = std::min<std::uint32_t>(TRANSFER_BUFFER_SIZE, size - sent);
+    std::size_t got = short_file ? 0 : std::fread(buffer, 1, want, file);
+    if (got < want) {
+      // The header has announced `size` bytes; padding keeps the target's side in step.
+      short_file = true;
+      std::memset(buffer + got, 0, want - got);
+      got = want;
+    }
+    send_packets(s, buffer, static_cast<std::int32_t>(got));
+    sent += static_cast<std::uint32_t>(got);
+    if (verbose != 0) print_transfer_progress(s, sent, start_time);
+  }
+  if (verbose != 0) console_write(s.console(), "\r\n");
+  if (short_file) {
+    console_printf(s.console(), "\"%s\" read error: data ended early, sent zeros in its place\n\r",
+                   name);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace dravel

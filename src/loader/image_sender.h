@@ -1,0 +1,26 @@
+#pragma once
+// The data loop shared by the executable loaders (and usable by any file-to-target
+// transfer): after the transfer header, the bytes go out in TransferBuffer-sized chunks
+// with a progress report after each one.
+#include <cstdint>
+#include <cstdio>
+
+namespace dravel {
+
+struct State;
+
+// "%06lx:%5dsec." and the 16 backspaces that bring the cursor back over it.
+void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_time);
+
+// True when the file holds `size` bytes from `offset` on. Otherwise prints what is missing
+// (`part`, e.g. a section name, may be empty) so the load can fail before any header is sent.
+bool image_in_file(State& s, const char* name, const char* part, std::int64_t file_size,
+                   std::uint64_t offset, std::uint32_t size);
+
+// Sends `size` bytes from the current position of `file`. Stops early only when abort_flag
+// is set. Should the file end early, the rest goes out as zeros so the target's transfer
+// still completes, and the result is -1 after a message naming `name`.
+int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t size,
+                    std::int64_t start_time, int verbose);
+
+}  // namespace dravel

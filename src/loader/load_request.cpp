@@ -1,0 +1,82 @@
+#include <string>
+
+#include "commands/command_table.h"
+#include "core/state.h"
+#include "lineinput/console_out.h"
+#include "lineinput/prompted_input.h"
+#include "link/serial_port.h"
+#include "link/tx_queue.h"
+#include "loader/load_command.h"
+#include "loader/srec_send.h"
+#include "terminal/keyboard.h"
+#include "terminal/terminal_loop.h"
+
+namespace dravel {
+
+namespace {
+
+constexpr std::uint8_t ASK_NAME = 'F';
+constexpr std::uint8_t BREAK = 0x03;
+
+enum class NameRead { DONE, ABORTED, TOO_LONG };
+
+// The monitor's answer to 'F': a name ended by a carriage return. ESC (through the keyboard
+// poll) or a name that never ends gives up, so a silent monitor cannot hold the host for ever.
+NameRead read_monitor_name(State& s, std::string& name) {
+  tx_enqueue(s.tx, ASK_NAME);
+  int taken = 0;
+  for (;;) {
+    std::uint8_t b = 0;
+    int n = serial_read(s.port, &b, 1);
+    bool sending = s.tx.count > 0;
+    tx_send_one(s.tx, s.port);
+    if (n == 1) {
+      if (b == '\r') return NameRead::DONE;
+      name.push_back(static_cast<char>(b));
+      if (++taken > MONITOR_NAME_LIMIT) return NameRead::TOO_LONG;
+      continue;
+    }
+    poll_keyboard(s);
+    if (s.abort_flag) return NameRead::ABORTED;
+    if (!sending) idle_wait(s);
+  }
+}
+
+}  // namespace
+
+int load_request_callback(State& s, int from_monitor) {
+  std::string name;
+  if (from_monitor == 0) {
+    char line[LOAD_PROMPT_CAPACITY + 1] = {};
+    prompt_line(s, LOAD_PROMPT, line, LOAD_PROMPT_CAPACITY);
+    name = line;
+  } else {
+    switch (read_monitor_name(s, name)) {
+      case NameRead::DONE:
+        break;
+      case NameRead::TOO_LONG:
+        tx_enqueue(s.tx, BREAK);
+        console_printf(s.console(), "\n\rfile name from the monitor longer than %d bytes\a\n\r",
+                       MONITOR_NAME_LIMIT);
+        return -1;
+      case NameRead::ABORTED:
+        // abort_flag stays set: the loop then breaks and ends as ESC always does.
+        tx_enqueue(s.tx, BREAK);
+        return -1;
+    }
+  }
+  // The name is one piece of text; only leading blanks go, so the file tested is the one sent.
+  const char* file = skip_blanks(name.c_str());
+  if (*file == '\0') {
+    tx_enqueue(s.tx, BREAK);
+    return -1;
+  }
+  if (!load_file_readable(s, file)) {
+    tx_enqueue(s.tx, BREAK);
+    console_printf(s.console(), " \"%s\" not found\a\n\r", file);
+    return -1;
+  }
+  return srec_send(s, file, 1) == -1 ? -1 : 0;
+}
+
+}  // namespace dravel
