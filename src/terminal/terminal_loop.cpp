@@ -90,10 +90,13 @@ bool terminal_pass(State& s) {
     script_next_line(s);
     return true;
   }
+  // Keys come first, so a script of local lines that loops can still be stopped (F3, ESC).
+  bool key_first = false;
   if (a.sleep_seconds <= 0 && a.active() && !a.line_waits_prompt) {
-    return run_script_line(s, true) == PassEnd::CONTINUE;
+    key_first = poll_keyboard(s);
+    if (!key_first) return run_script_line(s, true) == PassEnd::CONTINUE;
   }
-  if (a.sleep_seconds <= 0 && s.prompt_seen && a.active()) {
+  if (!key_first && a.sleep_seconds <= 0 && s.prompt_seen && a.active()) {
     return run_script_line(s, false) == PassEnd::CONTINUE;
   }
   if (a.sleep_seconds <= 0 && s.prompt_seen && !a.active() && s.edit_mode) {
