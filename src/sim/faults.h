@@ -1,0 +1,29 @@
+#pragma once
+// Switches that make the simulated monitor misbehave on purpose, so that the host's
+// recovery paths (resends, time limits, ESC) can be exercised. All off by default.
+#include <cstdint>
+#include <string>
+
+namespace dravel::sim {
+
+struct Faults {
+  // Answer 'N' to the Nth packet the host sends in binary write mode (1-based, resends
+  // counted, over the whole run); its data are not stored. 0: never.
+  std::uint64_t nak_host_packet = 0;
+  // Send the Nth packet of binary read mode (1-based, resends counted) with a checksum one
+  // too high. 0: never.
+  std::uint64_t corrupt_sent_packet = 0;
+  // Go silent for good once the host has sent this text (the byte that completes it is not
+  // acted on). Bytes queued before that still go out. Empty: never.
+  std::string mute_after_text;
+  // Go silent for good once this many bytes have been received (the last one is not acted
+  // on). 0: never.
+  std::uint64_t mute_after_bytes = 0;
+  // Never send the prompt (the banner and answers still come).
+  bool hold_prompt = false;
+  // Leave S-record lines unacknowledged from the Nth line of a load on (1-based; the data
+  // are still stored). 0: never.
+  std::uint64_t drop_srec_acks_from = 0;
+};
+
+}  // namespace dravel::sim
