@@ -1,11 +1,100 @@
 #include "link/block_protocol.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "core/state.h"
+#include "link/serial_port.h"
+#include "terminal/startup.h"
+#include "terminal/terminal_loop.h"
 
 namespace dravel {
 
-int send_transfer_header(State&, std::uint32_t, std::uint32_t) { return 0; }
-int send_packets(State&, const std::uint8_t*, std::int32_t) { return 0; }
-int receive_packets(State&, std::uint8_t*, std::int32_t) { return 0; }
+namespace {
+
+constexpr std::uint8_t HEADER_START = 0x01;
+constexpr std::uint8_t PACKET_START = 0x02;
+constexpr std::uint8_t ACCEPT = 'Y';
+constexpr std::uint8_t REJECT = 'N';
+
+void put_be32(SerialPort& port, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8)
+    serial_write_byte(port, static_cast<std::uint8_t>(v >> shift));
+}
+
+// No time limit: only ESC (through terminate_on_abort) ends the wait.
+std::uint8_t read_one_byte(State& s) {
+  for (;;) {
+    std::uint8_t byte = 0;
+    int n = serial_read(s.port, &byte, 1);
+    terminate_on_abort(s, true);
+    if (n == 1) return byte;
+    idle_wait(s);
+  }
+}
+
+// Fills `payload` with one packet's bytes; returns their 8-bit sum.
+std::uint8_t read_payload(State& s, std::uint8_t* payload) {
+  std::uint8_t sum = 0;
+  int have = 0;
+  while (have < PACKET_SIZE) {
+    int n = serial_read(s.port, payload + have, PACKET_SIZE - have);
+    for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + payload[have + i]);
+    have += n;
+    terminate_on_abort(s, true);
+    if (n == 0) idle_wait(s);
+  }
+  return sum;
+}
+
+}  // namespace
+
+int send_transfer_header(State& s, std::uint32_t address, std::uint32_t count) {
+  serial_write_byte(s.port, HEADER_START);
+  put_be32(s.port, address);
+  put_be32(s.port, count);
+  return 0;
+}
+
+int send_packets(State& s, const std::uint8_t* data, std::int32_t length) {
+  std::int32_t position = 0;
+  while (position < length) {
+    const int n = static_cast<int>(std::min<std::int32_t>(length - position, PACKET_SIZE));
+    const std::uint8_t* packet = data + position;
+    std::uint8_t sum = 0;
+    for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + packet[i]);
+    // Any answer but 'Y' sends the same packet again, from its start byte on.
+    do {
+      serial_write_byte(s.port, PACKET_START);
+      s.port.write(packet, static_cast<std::size_t>(n));
+      for (int i = n; i < PACKET_SIZE; ++i) serial_write_byte(s.port, 0x00);
+      serial_write_byte(s.port, sum);
+    } while (read_one_byte(s) != ACCEPT);
+    position += n;
+  }
+  return 0;
+}
+
+int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length) {
+  std::int32_t received = 0;
+  // The target always sends whole packets; a short last one lands here first so a
+  // length that is not a multiple of a packet never writes past the caller's buffer.
+  std::uint8_t spare[PACKET_SIZE];
+  while (received < length) {
+    const std::int32_t want = std::min<std::int32_t>(length - received, PACKET_SIZE);
+    std::uint8_t* payload = want == PACKET_SIZE ? buffer + received : spare;
+    terminate_on_abort(s, true);
+    serial_write_byte(s.port, PACKET_START);
+    std::uint8_t sum = read_payload(s, payload);
+    if (read_one_byte(s) != sum) {
+      serial_write_byte(s.port, REJECT);
+      continue;
+    }
+    serial_write_byte(s.port, ACCEPT);
+    if (payload == spare) std::memcpy(buffer + received, spare, static_cast<std::size_t>(want));
+    received += want;
+  }
+  return 0;
+}
 
 }  // namespace dravel

@@ -1,0 +1,152 @@
+#include "link/handshake.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/program_exit.h"
+#include "link/serial_port.h"
+#include "support/rig.h"
+
+namespace dravel::test {
+namespace {
+
+struct HandshakeTest : ::testing::Test {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  TempDir dir;
+  void SetUp() override {
+    rig.s().history_path = dir.file("his");
+    rig.open_port();
+  }
+  // The exit status when `fn` ends the program, -1 when it returns.
+  template <typename Fn>
+  int exit_status(Fn fn) {
+    try {
+      fn();
+    } catch (const ProgramExit& e) {
+      return e.status;
+    }
+    return -1;
+  }
+  // Bytes the host has not read yet.
+  std::string unread() {
+    std::string out;
+    std::uint8_t b = 0;
+    while (serial_read(rig.s().port, &b, 1) == 1) out += static_cast<char>(b);
+    return out;
+  }
+};
+
+TEST_F(HandshakeTest, PromptIsTwoAdjacentGreaterSignsEvenWhenSplitOverReads) {
+  peer.say("x>y>");
+  int idles = 0;
+  rig.idle.on_wait = [&] {
+    if (++idles == 2) peer.say("> rest");
+  };
+  EXPECT_EQ(wait_prompt(rig.s()), 0);
+  EXPECT_EQ(unread(), " rest");  // left for the next reader
+  EXPECT_EQ(rig.console.screen, "");
+}
+
+TEST_F(HandshakeTest, NoPromptEndsTheProgramAfterMoreThanThreeWholeSeconds) {
+  peer.say("> >");
+  std::int64_t start = rig.clock.ms;
+  EXPECT_EQ(exit_status([&] { wait_prompt(rig.s()); }), 1);
+  EXPECT_EQ(rig.console.screen, "KRVB7100 not ready!\n");
+  EXPECT_GT(rig.clock.ms - start, 3000);
+  EXPECT_LE(rig.clock.ms - start, 4000);
+  EXPECT_FALSE(rig.serial.is_open());
+  EXPECT_TRUE(std::filesystem::exists(dir.file("his")));  // exits like every other exit
+}
+
+TEST_F(HandshakeTest, KeysDuringThePromptWaitAreThrownAwayAndEscEnds) {
+  rig.console.type("a" + fkey(1));
+  int idles = 0;
+  rig.idle.on_wait = [&] {
+    if (++idles == 3) peer.say(">>");
+  };
+  EXPECT_EQ(wait_prompt(rig.s()), 0);
+  EXPECT_FALSE(rig.console.keys_left());
+  EXPECT_EQ(rig.s().keys.count, 0);
+  EXPECT_EQ(rig.serial.wire_out, "");
+
+  rig.console.type("\x1b");
+  EXPECT_EQ(exit_status([&] { wait_prompt(rig.s()); }), 1);
+  EXPECT_EQ(rig.console.screen, "");
+  EXPECT_FALSE(rig.serial.is_open());
+  EXPECT_TRUE(std::filesystem::exists(dir.file("his")));
+}
+
+TEST_F(HandshakeTest, RegisterSettingSendsCommandAndCarriageReturnBetweenPrompts) {
+  EXPECT_EQ(set_target_register(rig.s(), 30, 5), -1);
+  EXPECT_EQ(rig.serial.wire_out, "");
+
+  // The monitor prompts only after each line; the last CR must wait for the second prompt.
+  bool second_prompt_taken = false;
+  peer.on_write = [&](ScriptedPeer& p, const std::uint8_t*, std::size_t) {
+    if (p.received.back() != '\r') return;
+    if (p.received.size() > 1 && p.received[p.received.size() - 2] == '\r')
+      second_prompt_taken = p.outgoing.empty();
+    else
+      p.say("\r\n>>");
+  };
+  peer.say("  \r>>");
+  EXPECT_EQ(set_target_register(rig.s(), REGISTER_EPC, 0), 0);
+  EXPECT_EQ(peer.received, "sr epc 0\r\r");
+  EXPECT_TRUE(second_prompt_taken);
+
+  peer.received.clear();
+  peer.say(">>");
+  set_target_register(rig.s(), REGISTER_GP, 0x1F00);
+  peer.say(">>");
+  set_target_register(rig.s(), REGISTER_SP, 0xFFFFFFFFu);
+  EXPECT_EQ(peer.received, "sr gp 1f00\r\rsr sp ffffffff\r\r");
+}
+
+TEST_F(HandshakeTest, TextWaitMatchesInOrderAcrossReadsSkippingEarlyCarriageReturns) {
+  peer.say("bwr\r\nbin\r");
+  int idles = 0;
+  rig.idle.on_wait = [&] {
+    if (++idles == 1) peer.say("-a-r-y-\r\n>>");
+  };
+  wait_for_text(rig.s(), "binary\r");
+  EXPECT_EQ(idles, 1);
+  EXPECT_EQ(unread(), "\n>>");
+  EXPECT_EQ(rig.console.screen, "");
+
+  peer.say("b-i-n-a-r-y-\r");
+  wait_for_text(rig.s(), "binary\r");
+  EXPECT_EQ(unread(), "");
+}
+
+// The prompt that follows "end binary\r" in the same read must reach the register setting.
+TEST_F(HandshakeTest, PromptRightAfterLeavingBinaryIsKeptForTheNextWait) {
+  peer.on_write = [](ScriptedPeer& p, const std::uint8_t*, std::size_t) {
+    if (p.received == "bwr\r") p.say("bwr\r\nbinary\r\n");
+    if (p.received == "bwr\r\r") p.say("\r\nend binary\r\n>>");
+    if (p.received == "bwr\r\rsr epc 80010000\r") p.say("\r\n>>");
+  };
+  EXPECT_EQ(enter_binary_write(rig.s()), 0);
+  EXPECT_EQ(leave_binary(rig.s()), 0);
+  EXPECT_EQ(set_target_register(rig.s(), REGISTER_EPC, 0x80010000u), 0);
+  EXPECT_EQ(peer.received, "bwr\r\rsr epc 80010000\r\r");
+  EXPECT_EQ(rig.console.screen, "");
+}
+
+TEST_F(HandshakeTest, EscEndsATextWaitThatNeverCompletes) {
+  peer.say("end bin");
+  rig.console.type("q");
+  int idles = 0;
+  rig.idle.on_wait = [&] {
+    if (++idles == 50) rig.console.type("\x1b");
+  };
+  EXPECT_EQ(exit_status([&] { leave_binary(rig.s()); }), 1);
+  EXPECT_EQ(rig.serial.wire_out, "\r");
+  EXPECT_EQ(rig.console.screen, "\nTerminate by user!\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("his")));
+  EXPECT_EQ(rig.s().keys.pop(), 'q');  // other keys wait for the loop
+}
+
+}  // namespace
+}  // namespace dravel::test
