@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "loader/load_command.h"
+#include "loader/loader_support.h"
+#include "support/rig.h"
+
+namespace dravel::test {
+namespace {
+
+struct LoadRequest : ::testing::Test {
+  SrecMonitor monitor;
+  Rig rig{monitor.peer};
+  TempDir dir;
+
+  void SetUp() override { rig.open_port(); }
+  // The monitor answers the host's 'F' with `name`.
+  void answer_f_with(const std::string& name) {
+    auto acker = monitor.peer.on_write;
+    monitor.peer.on_write = [=](ScriptedPeer& p, const std::uint8_t* d, std::size_t n) {
+      if (n == 1 && d[0] == 'F' && p.received == "F") p.say(name);
+      acker(p, d, n);
+    };
+  }
+};
+
+TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
+  std::string f = dir.write("my.mot", "S1a\r\nS1b\r\n");
+  answer_f_with(" " + f + "\r");
+  EXPECT_EQ(load_request_callback(rig.s(), 1), 0);
+  EXPECT_EQ(rig.serial.wire_out, "FG\nS1a\nS1b\n");  // no "ld2\r": the monitor is receiving
+  EXPECT_NE(rig.console.screen.find("2 lines,  0 sec.\n\r\"" + f + "\" send "), std::string::npos);
+}
+
+TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
+  answer_f_with("-s a b\r");
+  EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "F\x03");
+  EXPECT_EQ(rig.console.screen, " \"-s a b\" not found\a\n\r");
+}
+
+TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
+  answer_f_with("\r");
+  EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "F\x03");
+  EXPECT_EQ(rig.console.take_screen(), "");
+
+  // 255 characters and the CR are a name; a 256th character is one too many.
+  for (int length : {255, 256}) {
+    rig.serial.wire_out.clear();
+    monitor.peer.received.clear();
+    answer_f_with(std::string(static_cast<std::size_t>(length), 'n') + "\r");
+    EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+    drain(rig.s());
+    EXPECT_EQ(rig.serial.wire_out, "F\x03");
+    std::string screen = rig.console.take_screen();
+    EXPECT_EQ(screen.find("not found") != std::string::npos, length == 255) << screen;
+  }
+}
+
+TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitor) {
+  rig.idle.on_wait = [this] {
+    if (rig.idle.calls == 3) rig.console.type("\x1b");
+  };
+  EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+  EXPECT_TRUE(rig.s().abort_flag);  // the loop then breaks and ends as ESC always does
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "F\x03");
+}
+
+TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
+  std::string f = dir.write("a.mot", "S1a\n");
+  std::string log = dir.file("op.log");
+  ASSERT_TRUE(rig.s().log_file.open(log.c_str(), "w"));
+  rig.console.type(f + "\r");
+  EXPECT_EQ(load_request_callback(rig.s(), 0), 0);
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n");
+  EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
+  rig.s().log_file.close();
+  EXPECT_EQ(TempDir::read(log), "");  // nothing logged for a monitor's request
+
+  rig.console.type("\r");
+  EXPECT_EQ(load_request_callback(rig.s(), 0), -1);
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
+}
+
+}  // namespace
+}  // namespace dravel::test

@@ -1,0 +1,181 @@
+#include "loader/srec_send.h"
+
+#include <gtest/gtest.h>
+
+#include "core/program_exit.h"
+#include "loader/loader_support.h"
+#include "support/rig.h"
+
+namespace dravel::test {
+namespace {
+
+struct SrecSend : ::testing::Test {
+  SrecMonitor monitor;
+  Rig rig{monitor.peer};
+  TempDir dir;
+
+  void SetUp() override {
+    rig.open_port();
+    rig.idle.on_wait = [this] { monitor.on_idle(); };
+  }
+  int send(const std::string& path, int verbose = 1) {
+    return srec_send(rig.s(), path.c_str(), verbose);
+  }
+};
+
+TEST_F(SrecSend, SendsCrLfLinesWithLfAloneAfterTheStartBytes) {
+  std::string f = dir.write("a.mot", "S00600004844521B\r\nS9030000FC\r\n");
+  EXPECT_EQ(send(f), 0);
+  EXPECT_EQ(rig.serial.wire_out, "G\nS00600004844521B\nS9030000FC\n");
+  EXPECT_EQ(rig.console.screen, "\r\r2 lines,  0 sec.\n\r\"" + f + "\" send ");
+  EXPECT_FALSE(rig.s().prompt_seen);
+}
+
+TEST_F(SrecSend, EndOfFileByteEndsTheTextAndLastLineMayLackLf) {
+  monitor.silent = true;
+  monitor.peer.say("N\nN\n");
+  std::string f = dir.write("a.mot", "S1a\nS1b\x1aS1hidden\n");
+  EXPECT_EQ(send(f, 0), 0);
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\nS1b");
+}
+
+TEST_F(SrecSend, RefusesFilesThatDoNotStartWithS) {
+  for (std::string content : {"", "X1234\nS1\n", "\nS1\n"}) {
+    rig.serial.wire_out.clear();
+    rig.console.take_screen();
+    std::string f = dir.write("bad.mot", content);
+    EXPECT_EQ(send(f), -1);
+    drain(rig.s());
+    EXPECT_EQ(rig.serial.wire_out, "\x03") << content;
+    EXPECT_EQ(rig.console.take_screen(), "\"" + f + "\" is not S-format file\n\r");
+  }
+}
+
+TEST_F(SrecSend, MissingFileQueuesBreak) {
+  EXPECT_EQ(send(dir.file("none.mot")), -1);
+  EXPECT_EQ(rig.console.screen, "\"" + dir.file("none.mot") + "\" can't open\n\r");
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "\x03");
+}
+
+TEST_F(SrecSend, EchoesOtherBytesButNotTheAcknowledgement) {
+  monitor.before_ack = "x\ny";  // an LF before the 'N' does not end the wait
+  std::string f = dir.write("a.mot", "S1a\nS1b\n");
+  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(rig.console.screen, "x\ny\rx\ny");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\nS1b\n");
+}
+
+TEST_F(SrecSend, AcknowledgementSplitByOtherBytesStillCounts) {
+  rig.serial.set_peer(&monitor.peer);
+  monitor.silent = true;
+  monitor.peer.say("N--\n");
+  std::string f = dir.write("a.mot", "S1a\n");
+  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(rig.console.screen, "--\r");
+}
+
+TEST_F(SrecSend, ProgressEveryThirtyTwoLinesAndSummaryCount) {
+  std::string f32 = dir.write("32.mot", srec_lines(32));
+  EXPECT_EQ(send(f32), 0);
+  std::string screen = rig.console.take_screen();
+  EXPECT_EQ(screen.find("line("), std::string::npos);
+  EXPECT_NE(screen.find("\r32 lines,  0 sec."), std::string::npos);
+
+  std::string f33 = dir.write("33.mot", srec_lines(33));
+  EXPECT_EQ(send(f33), 0);
+  // 33 lines of 21 bytes: the position after the 33rd line is the whole file.
+  EXPECT_EQ(rig.console.take_screen(),
+            "\r32 line(100%)\r\r33 lines,  0 sec.\n\r\"" + f33 + "\" send ");
+
+  std::string f40 = dir.write("40.mot", srec_lines(40));
+  EXPECT_EQ(send(f40), 0);
+  EXPECT_NE(rig.console.take_screen().find("\r32 line(82%)\r"), std::string::npos);
+}
+
+TEST_F(SrecSend, QuietSendShowsOnlyTheCarriageReturnsOfEveryThirtySecondLine) {
+  std::string f = dir.write("65.mot", srec_lines(65));
+  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(rig.console.screen, "\r\r\r");
+}
+
+TEST_F(SrecSend, LongLineGoesAsTwoPiecesEachAcknowledged) {
+  ScriptedPeer peer;
+  std::size_t seen = 0;
+  peer.on_write = [&](ScriptedPeer& p, const std::uint8_t*, std::size_t n) {
+    seen += n;
+    if (seen == 2 + 255 || seen == 2 + 300 + 1) p.say("N\n");
+  };
+  rig.serial.set_peer(&peer);
+  std::string line = "S1" + std::string(298, '7');
+  std::string f = dir.write("long.mot", line + "\n");
+  EXPECT_EQ(send(f), 0);
+  EXPECT_EQ(peer.received, "G\n" + line + "\n");
+  EXPECT_NE(rig.console.screen.find("2 lines"), std::string::npos);
+}
+
+TEST_F(SrecSend, SilentTargetTimesOutAfterMoreThanFourSeconds) {
+  monitor.silent = true;
+  std::string f = dir.write("a.mot", "S1a\nS1b\n");
+  std::int64_t start = rig.clock.seconds();
+  EXPECT_EQ(send(f), -1);
+  EXPECT_EQ(rig.clock.seconds() - start, 5);
+  EXPECT_EQ(rig.console.screen,
+            "\n\rxfersfmt:timeout !\n\r\r \"" + f + "\" 1 sent\n\r send abort\n\r");
+  EXPECT_FALSE(rig.s().abort_flag);
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
+}
+
+TEST_F(SrecSend, LimitCountsFromTheLastProgressPointNotTheStart) {
+  // Each line is acknowledged a tenth of a second late: 60 lines take six seconds, which
+  // only passes because the reference time moves at line 32.
+  monitor.delay_waits = 1;
+  std::string f = dir.write("60.mot", srec_lines(60));
+  std::int64_t start = rig.clock.seconds();
+  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_GE(rig.clock.seconds() - start, 5);
+  EXPECT_EQ(monitor.lines, 60);
+}
+
+TEST_F(SrecSend, SlowTargetTimesOutBeforeTheFirstProgressPoint) {
+  monitor.delay_waits = 3;
+  std::string f = dir.write("40.mot", srec_lines(40));
+  EXPECT_EQ(send(f), -1);
+  EXPECT_NE(rig.console.screen.find("xfersfmt:timeout !"), std::string::npos);
+  EXPECT_LT(monitor.lines, 32);
+}
+
+TEST_F(SrecSend, AbortFlagEndsTheWaitAndIsCleared) {
+  rig.s().abort_flag = true;
+  std::string f = dir.write("a.mot", "S1a\nS1b\nS1c\n");
+  monitor.silent = true;
+  EXPECT_EQ(send(f), -1);
+  EXPECT_EQ(rig.console.screen, "\r \"" + f + "\" 1 sent\n\r send abort\n\r");
+  EXPECT_FALSE(rig.s().abort_flag);
+  drain(rig.s());
+  EXPECT_EQ(rig.serial.wire_out.back(), '\x03');
+}
+
+TEST_F(SrecSend, KeysDuringTheWaitAreDroppedAndEscEndsTheProgram) {
+  monitor.delay_waits = 2;
+  rig.console.type("ab");
+  std::string f = dir.write("a.mot", "S1a\nS1b\n");
+  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(rig.s().keys.count, 0);
+  EXPECT_FALSE(rig.console.keys_left());
+
+  monitor.silent = true;
+  rig.console.type("\x1b");
+  try {
+    send(f, 0);
+    FAIL() << "ESC did not end the program";
+  } catch (const ProgramExit& e) {
+    EXPECT_EQ(e.status, 1);
+  }
+  EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dravel::test
