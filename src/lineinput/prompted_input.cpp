@@ -1,13 +1,100 @@
 #include "lineinput/prompted_input.h"
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+
 #include "core/state.h"
+#include "lineinput/console_out.h"
+#include "lineinput/history.h"
 #include "lineinput/line_editor.h"
 
 namespace dravel {
 
-char* prompted_input(State& s, const char*, char* line, int capacity, int flags) {
-  edit_line(s, line, capacity, line_edit_keys, line_terminators, flags);
-  return line;  // stub
+namespace {
+
+constexpr KeyCode KEY_CR = 0x0D, KEY_PREVIOUS = 0x05, KEY_NEXT = 0x18, KEY_SEARCH_OLDER = 0x09,
+                  KEY_SEARCH_NEWER = 0x0A, KEY_CLEAR = 0x19;
+constexpr const char* CLEAR_LINE = "\r\x1b[K";
+
+// The format's one "%s" becomes the history number; nothing else in it is interpreted.
+void write_prompt(State& s, const char* format) {
+  const HistoryList& h = s.history;
+  char number[32];
+  if (h.browse_position == 0)
+    std::snprintf(number, sizeof number, "[%d]", h.total_added + 1);
+  else
+    std::snprintf(number, sizeof number, "[%d/%d]", h.total_added + h.browse_position + 1,
+                  h.total_added);
+  std::string prompt = format;
+  if (size_t at = prompt.find("%s"); at != std::string::npos) prompt.replace(at, 2, number);
+  console_write(s.console(), prompt);
+}
+
+void list_history(State& s, int flags) {
+  const HistoryList& h = s.history;
+  if ((flags & LINE_FLAG_NEWLINE) == 0) console_write(s.console(), "\r\n");
+  int n = h.total_added - h.entry_count + 1;
+  for (const HistoryEntry* e = h.oldest; e != nullptr; e = e->newer, ++n)
+    console_printf(s.console(), "%4d: %s\n\r", n, e->text.c_str());
+}
+
+bool is_listing_word(const char* line) {
+  return std::strcmp(line, "his") == 0 || std::strcmp(line, "HIS") == 0;
+}
+
+}  // namespace
+
+char* prompted_input(State& s, const char* format, char* line, int capacity, int flags) {
+  HistoryList& h = s.history;
+  h.browse_position = 0;
+  h.search_prefix.clear();
+  line[0] = '\0';
+  for (;;) {
+    write_prompt(s, format);
+    int k = edit_line(s, line, capacity, line_edit_keys, line_terminators, flags);
+    bool have_history = h.entry_count > 0;
+    switch (k) {
+      case KEY_CLEAR:
+        console_write(s.console(), CLEAR_LINE);
+        h.browse_position = 0;
+        continue;
+      case KEY_PREVIOUS:
+      case KEY_NEXT:
+        if (have_history)
+          h.browse_position = history_wrap(h, h.browse_position + (k == KEY_PREVIOUS ? -1 : 1));
+        console_write(s.console(), CLEAR_LINE);
+        history_copy_current(h, line, capacity);
+        continue;
+      case KEY_SEARCH_OLDER:
+      case KEY_SEARCH_NEWER:
+        if (have_history) {
+          if (h.browse_position == 0) h.search_prefix = line;
+          if (k == KEY_SEARCH_OLDER)
+            history_search_older(h, h.search_prefix.c_str(), line, capacity);
+          else
+            history_search_newer(h, h.search_prefix.c_str(), line, capacity);
+        }
+        console_write(s.console(), CLEAR_LINE);
+        continue;
+      case KEY_CR:
+        if ((flags & LINE_FLAG_NEWLINE) != 0) console_write(s.console(), "\r\n");
+        if (have_history && is_listing_word(line)) {
+          list_history(s, flags);
+          line[0] = '\0';
+          h.browse_position = 0;
+          continue;
+        }
+        if (has_text(line)) history_add(h, s.console(), line);
+        return line;
+      default:
+        // A special key ended the input: the typed text is kept in the history only.
+        if (has_text(line)) history_add(h, s.console(), line);
+        line[0] = static_cast<char>(k);
+        line[1] = '\0';
+        return line;
+    }
+  }
 }
 
 char* prompt_line(State& s, const char* format, char* line, int capacity) {
