@@ -8,4 +8,7 @@ class SystemClock : public Clock {
   std::int64_t seconds() override;
 };
 
+// Milliseconds of a clock that never jumps, for short waits inside the platform layer.
+std::int64_t steady_ms();
+
 }  // namespace dravel::platform

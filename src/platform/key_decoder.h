@@ -1,0 +1,46 @@
+#pragma once
+// Turns the bytes a terminal sends for its keys (xterm, VT220, rxvt, the Linux console)
+// into the console keys the program reads: plain bytes as themselves, and the cursor
+// block and function keys as 0 followed by their scan code. No operating system here:
+// the caller supplies the bytes and a millisecond clock.
+#include <cstdint>
+#include <deque>
+#include <string>
+
+namespace dravel::platform {
+
+class KeyDecoder {
+ public:
+  // A lone ESC is a key only once this long has passed with no byte after it.
+  static constexpr std::int64_t ESC_LOOKAHEAD_MS = 50;
+  // Longer sequences are not keys; they are dropped rather than held.
+  static constexpr std::size_t MAX_SEQUENCE = 16;
+
+  void feed(std::uint8_t byte, std::int64_t now_ms);
+  // Settles a sequence that has waited its look-ahead: a lone ESC becomes 27, a
+  // partial sequence is dropped.
+  void expire(std::int64_t now_ms);
+  // Settles the pending sequence now, whatever the time (no more input will come).
+  void flush();
+
+  // A sequence has started and waits for more bytes.
+  bool pending() const { return !seq_.empty(); }
+  // Milliseconds until `expire` would settle the pending sequence (0 when due or none).
+  std::int64_t ms_until_expiry(std::int64_t now_ms) const;
+
+  bool has_output() const { return !out_.empty(); }
+  // Next decoded byte; only after has_output().
+  std::uint8_t take();
+
+ private:
+  void emit_sequence();
+  void process(std::uint8_t byte);
+  void emit_key(std::uint8_t code);
+
+  std::string seq_;              // bytes of the sequence being read, ESC first
+  std::int64_t started_ms_ = 0;  // when the pending sequence's ESC arrived
+  std::int64_t now_ms_ = 0;      // time of the byte being processed
+  std::deque<std::uint8_t> out_;
+};
+
+}  // namespace dravel::platform

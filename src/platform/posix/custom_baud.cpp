@@ -1,0 +1,58 @@
+// Kept apart from every <termios.h> user: the kernel's termios2 header clashes with it.
+#include "platform/posix/custom_baud.h"
+
+#if defined(__linux__)
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
+namespace dravel::platform {
+
+#if defined(__linux__)
+
+bool set_custom_baud(int fd, long baud, std::string& reason) {
+  if (baud <= 0 || baud > 0x7FFFFFFF) {
+    reason = "not a valid rate";
+    return false;
+  }
+  termios2 before{};
+  if (::ioctl(fd, TCGETS2, &before) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  termios2 t = before;
+  t.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
+  t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+  t.c_ispeed = static_cast<speed_t>(baud);
+  t.c_ospeed = static_cast<speed_t>(baud);
+  if (::ioctl(fd, TCSETS2, &t) != 0) {
+    reason = std::strerror(errno);
+    ::ioctl(fd, TCSETS2, &before);
+    return false;
+  }
+  // Drivers round to what their clock can make; far off counts as refused.
+  termios2 after{};
+  if (::ioctl(fd, TCGETS2, &after) == 0) {
+    long got = static_cast<long>(after.c_ospeed);
+    if (got <= 0 || (got > baud ? got - baud : baud - got) * 50 > baud) {
+      ::ioctl(fd, TCSETS2, &before);
+      reason = "the device cannot run at that rate";
+      return false;
+    }
+  }
+  return true;
+}
+
+#else
+
+bool set_custom_baud(int, long, std::string& reason) {
+  reason = "only standard rates are supported on this system";
+  return false;
+}
+
+#endif
+
+}  // namespace dravel::platform

@@ -1,0 +1,87 @@
+#include "platform/posix/tty_console.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/signal_flag.h"
+#include "platform/posix/system_clock.h"
+
+namespace dravel::platform {
+
+TtyConsole::TtyConsole(TerminalMode& mode, int in_fd, int out_fd)
+    : mode_(mode), in_fd_(in_fd), out_fd_(out_fd), decode_(mode.is_terminal()) {}
+
+bool TtyConsole::read_input(int timeout_ms) {
+  if (!input_open_) return false;
+  pollfd p{in_fd_, POLLIN, 0};
+  if (::poll(&p, 1, timeout_ms) <= 0) return false;
+  std::uint8_t buf[256];
+  ssize_t n = ::read(in_fd_, buf, sizeof buf);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return false;
+  if (n <= 0) {
+    input_open_ = false;  // end of input or a hung-up terminal: never poll it again
+    return false;
+  }
+  std::int64_t now = steady_ms();
+  for (ssize_t i = 0; i < n; ++i) {
+    if (decode_)
+      decoder_.feed(buf[i], now);
+    else
+      keys_.push_back(buf[i]);
+  }
+  while (decoder_.has_output()) keys_.push_back(decoder_.take());
+  return true;
+}
+
+// A sequence has begun: wait its short look-ahead for the rest, then settle it.
+void TtyConsole::settle_escape() {
+  while (keys_.empty() && decoder_.pending()) {
+    std::int64_t left = decoder_.ms_until_expiry(steady_ms());
+    if (left > 0 && input_open_ && pending_signal() == 0) {
+      read_input(static_cast<int>(left));
+    } else {
+      decoder_.flush();
+    }
+    while (decoder_.has_output()) keys_.push_back(decoder_.take());
+  }
+}
+
+bool TtyConsole::key_waiting() {
+  if (!keys_.empty()) return true;
+  read_input(0);
+  settle_escape();
+  return !keys_.empty();
+}
+
+int TtyConsole::read_key_byte() {
+  // Only asked for after key_waiting(), or for the second byte of an extended key,
+  // which always arrives with the first; still, never wait past the end of input.
+  while (keys_.empty() && input_open_ && pending_signal() == 0) {
+    read_input(100);
+    settle_escape();
+  }
+  if (keys_.empty()) return 0;
+  std::uint8_t b = keys_.front();
+  keys_.pop_front();
+  return b;
+}
+
+void TtyConsole::write(std::string_view text) {
+  while (!text.empty()) {
+    ssize_t n = ::write(out_fd_, text.data(), text.size());
+    if (n > 0) {
+      text.remove_prefix(static_cast<std::size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      if (pending_signal() != 0) return;  // ending; a stalled terminal must not hold us
+    } else if (n < 0 && errno == EAGAIN) {
+      pollfd p{out_fd_, POLLOUT, 0};
+      ::poll(&p, 1, 1000);
+    } else {
+      return;  // output is gone; nothing useful can be done with the text
+    }
+  }
+}
+
+}  // namespace dravel::platform

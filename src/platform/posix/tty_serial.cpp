@@ -1,0 +1,161 @@
+#include "platform/posix/tty_serial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/signal_flag.h"
+#include "platform/posix/custom_baud.h"
+#include "platform/posix/system_clock.h"
+
+namespace dravel::platform {
+
+namespace {
+
+struct StandardRate {
+  long baud;
+  speed_t speed;
+};
+
+constexpr StandardRate STANDARD_RATES[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B500000
+    {500000, B500000},   {576000, B576000},   {921600, B921600},   {1000000, B1000000},
+    {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000},
+    {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+#endif
+};
+
+const char* BUSY = "device is busy (in use by another program)";
+
+std::string system_reason() {
+  return errno == EBUSY ? BUSY : std::strerror(errno);
+}
+
+// Raw 8N1, no flow control, reads that return at once with what has arrived.
+termios line_settings(termios t) {
+  ::cfmakeraw(&t);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  t.c_cflag |= CS8 | CLOCAL | CREAD;
+  t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  return t;
+}
+
+// Empty when the rate was taken; otherwise why not (the line keeps `line`'s rate).
+std::string apply_rate(int fd, const termios& line, long baud) {
+  speed_t speed = standard_speed(baud);
+  std::string reason;
+  if (speed == 0) {
+    if (set_custom_baud(fd, baud, reason)) return {};
+    return reason;
+  }
+  termios t = line;
+  termios check{};
+  if (::cfsetspeed(&t, speed) == 0 && ::tcsetattr(fd, TCSANOW, &t) == 0 &&
+      ::tcgetattr(fd, &check) == 0 && ::cfgetospeed(&check) == speed)
+    return {};
+  reason = errno != 0 ? std::strerror(errno) : "the device cannot run at that rate";
+  ::tcsetattr(fd, TCSANOW, &line);
+  return reason;
+}
+
+}  // namespace
+
+speed_t standard_speed(long baud) {
+  for (const StandardRate& r : STANDARD_RATES)
+    if (r.baud == baud) return r.speed;
+  return 0;
+}
+
+OpenResult TtySerial::open(const std::string& path, long baud) {
+  close();
+  OpenResult result;
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    result.error = system_reason();
+    return result;
+  }
+  auto fail = [&](std::string why) {
+    ::close(fd);
+    result.error = std::move(why);
+    return result;
+  };
+  if (!::isatty(fd)) return fail("not a terminal device");
+  // The lock holds off a second program even where TIOCEXCL does not (root ignores it).
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return fail(errno == EWOULDBLOCK ? BUSY : std::strerror(errno));
+  ::ioctl(fd, TIOCEXCL);
+
+  termios old{};
+  if (::tcgetattr(fd, &old) != 0) return fail(std::strerror(errno));
+  termios line = line_settings(old);
+  if (::tcsetattr(fd, TCSANOW, &line) != 0) return fail(std::strerror(errno));
+
+  errno = 0;
+  std::string refused = apply_rate(fd, line, baud);
+  if (!refused.empty())
+    result.warning = "baud rate " + std::to_string(baud) + " refused by " + path + " (" + refused +
+                     "); the line keeps its previous rate";
+  fd_ = fd;
+  hung_up_ = false;
+  result.ok = true;
+  return result;
+}
+
+void TtySerial::close() {
+  if (fd_ < 0) return;
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
+  hung_up_ = false;
+}
+
+long TtySerial::read(std::uint8_t* buf, std::size_t max) {
+  if (fd_ < 0 || hung_up_) return -1;
+  ssize_t n = ::read(fd_, buf, max);
+  if (n >= 0) return n;
+  if (errno == EAGAIN || errno == EINTR) return 0;
+  hung_up_ = true;  // EIO and the like: the line is gone
+  return -1;
+}
+
+long TtySerial::write(const std::uint8_t* data, std::size_t n) {
+  if (fd_ < 0 || hung_up_) return -1;
+  std::size_t done = 0;
+  std::int64_t last_progress = steady_ms();
+  while (done < n) {
+    ssize_t w = ::write(fd_, data + done, n - done);
+    if (w > 0) {
+      done += static_cast<std::size_t>(w);
+      last_progress = steady_ms();
+      continue;
+    }
+    if (w < 0 && errno != EAGAIN && errno != EINTR) {
+      if (errno == EIO) hung_up_ = true;
+      return -1;
+    }
+    if (pending_signal() != 0 || steady_ms() - last_progress >= stall_limit_ms) return -1;
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, 100) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      hung_up_ = true;
+      return -1;
+    }
+  }
+  return static_cast<long>(done);
+}
+
+}  // namespace dravel::platform

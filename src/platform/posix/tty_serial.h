@@ -1,0 +1,38 @@
+#pragma once
+// A serial device (or pty) as a raw 8N1 line: opened exclusively, reads that return at
+// once, writes that finish.
+#include <termios.h>
+
+#include <cstdint>
+
+#include "platform/serial_device.h"
+
+namespace dravel::platform {
+
+class TtySerial : public SerialDevice {
+ public:
+  ~TtySerial() override { close(); }
+
+  OpenResult open(const std::string& path, long baud) override;
+  void close() override;
+  bool is_open() const override { return fd_ >= 0; }
+  long read(std::uint8_t* buf, std::size_t max) override;
+  long write(const std::uint8_t* data, std::size_t n) override;
+
+  // For the idle wait: the fd while the line is usable, else -1.
+  int fd() const { return hung_up_ ? -1 : fd_; }
+  // The idle wait saw a hang-up: stop waiting on the line, report failure on reads.
+  void note_hang_up() { hung_up_ = fd_ >= 0; }
+
+  // A write that makes no progress for this long gives up (the far end is gone).
+  int stall_limit_ms = 30'000;
+
+ private:
+  int fd_ = -1;
+  bool hung_up_ = false;
+};
+
+// The speed constant of a standard rate, or 0 when there is none.
+speed_t standard_speed(long baud);
+
+}  // namespace dravel::platform
