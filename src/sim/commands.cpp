@@ -104,8 +104,7 @@ void cmd_sr(CommandContext& ctx, std::string_view args) {
     return;
   }
   if (!ctx.registers.set(words[0], value)) {
-    say_format(ctx.reply, "sr: no register %.*s", static_cast<int>(words[0].size()),
-               words[0].data());
+    say_line(ctx.reply, "sr: no register " + std::string(words[0]));
   }
 }
 
@@ -195,8 +194,7 @@ void run_command_line(CommandContext& ctx, std::string_view line) {
     auto it = std::find_if(COMMANDS.begin(), COMMANDS.end(),
                            [&](const Command& c) { return same_word(name, c.name); });
     if (it == COMMANDS.end()) {
-      say_format(ctx.reply, "%.*s: unknown command (type help)", static_cast<int>(name.size()),
-                 name.data());
+      say_line(ctx.reply, std::string(name) + ": unknown command (type help)");
     } else {
       it->run(ctx, args);
     }

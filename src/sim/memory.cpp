@@ -82,6 +82,13 @@ bool Memory::write(std::uint32_t addr, const std::uint8_t* data, std::size_t n) 
   return true;
 }
 
+std::vector<std::uint32_t> Memory::pages() const {
+  std::vector<std::uint32_t> out;
+  out.reserve(pages_.size());
+  for (const auto& [addr, page] : pages_) out.push_back(addr);
+  return out;
+}
+
 std::uint8_t Memory::read_byte(std::uint32_t addr) const {
   const Page* p = find_page(addr);
   return p == nullptr ? 0 : (*p)[addr & (PAGE_SIZE - 1)];

@@ -45,6 +45,8 @@ class Memory {
   void map_everything();
 
   std::size_t pages_in_use() const { return pages_.size(); }
+  // Start addresses of the allocated pages, in no particular order.
+  std::vector<std::uint32_t> pages() const;
 
  private:
   using Page = std::array<std::uint8_t, PAGE_SIZE>;
