@@ -3,6 +3,7 @@
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "watch/watchers.h"
 
 namespace dravel::test {
 namespace {
@@ -84,6 +85,43 @@ TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
   EXPECT_EQ(load_request_callback(rig.s(), 0), -1);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
+}
+
+// The monitor's own requests, announced to the running terminal loop.
+struct RequestFromMonitor : ::testing::Test {
+  SimPeer sim;
+  Rig rig{sim};
+  std::string mot = std::string(DRAVEL_FIXTURES) + "/loader/hello.mot";
+
+  void SetUp() override {
+    rig.open_port();
+    register_program_watchers(rig.s());
+    sim.monitor.start();
+  }
+  bool loaded() {
+    return rig.console.screen.find("\"" + mot + "\" send ") != std::string::npos &&
+           sim.monitor.mode() == sim::Mode::command;
+  }
+  void expect_program_loaded() {
+    ASSERT_TRUE(rig.pass_until([&] { return loaded(); }));
+    for (auto [address, byte] : srec_image(TempDir::read(mot)))
+      ASSERT_EQ(sim.monitor.memory().read_byte(address), byte);
+    EXPECT_NE(sim.monitor.registers().get("epc"), 0u);
+    EXPECT_EQ(sim.monitor.srec().errors(), 0);
+  }
+};
+
+TEST_F(RequestFromMonitor, FileRequestTakesTheMonitorsName) {
+  rig.console.type("fload " + mot + "\r");
+  expect_program_loaded();
+  EXPECT_NE(rig.serial.wire_out.find("\rFG\nS0"), std::string::npos);
+}
+
+TEST_F(RequestFromMonitor, DataRequestAsksTheUser) {
+  rig.console.type("lreq\r");
+  rig.console.when_screen("Load", mot + "\r");
+  expect_program_loaded();
+  EXPECT_NE(rig.serial.wire_out.find("lreq\rG\nS0"), std::string::npos);
 }
 
 }  // namespace

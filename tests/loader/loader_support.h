@@ -1,7 +1,11 @@
 #pragma once
 // Helpers shared by the loader tests.
 #include <cstdint>
+#include <cstdio>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/state.h"
 #include "link/tx_queue.h"
@@ -9,8 +13,9 @@
 
 namespace dravel::test {
 
-// A monitor that acknowledges each S-record line (a line that begins with 'S') it receives ('N', LF), optionally after
-// `delay_waits` idle waits of the host, and writes `before_ack` ahead of each acknowledgement.
+// A monitor that acknowledges each S-record line (a line that begins with 'S') it receives ('N',
+// LF), optionally after `delay_waits` idle waits of the host, and writes `before_ack` ahead of each
+// acknowledgement.
 struct SrecMonitor {
   ScriptedPeer peer;
   std::string line;
@@ -61,6 +66,124 @@ inline std::string srec_lines(int n, int width = 20) {
     out += l + "\n";
   }
   return out;
+}
+
+// A "KV-R EXE" file: the 2048-byte header and `image`.
+struct ExeSpec {
+  std::uint32_t pc = 0x80010000, gp = 0, address = 0x80010000;
+  std::uint32_t stack_base = 0, stack_size = 0;
+  std::string image;
+  std::int64_t size = -1;  // load_size; -1: the image's size
+};
+
+struct CoffSection {
+  std::string name;
+  std::uint32_t address;
+  std::string data;
+  std::uint32_t flags;
+  std::int64_t size = -1;         // header field; -1: the data's size
+  std::int64_t data_offset = -1;  // header field; -1: where the data are put
+};
+struct CoffSpec {
+  std::vector<CoffSection> sections;
+  std::uint32_t entry = 0x80010000, gp = 0;
+  std::uint16_t optional_header_size = 56;
+  std::uint16_t flags = 0x0107;
+  std::int64_t section_count = -1;  // header field; -1: the number of sections
+};
+
+inline void put16(std::string& s, std::size_t at, std::uint16_t v) {
+  s[at] = static_cast<char>(v & 0xFF);
+  s[at + 1] = static_cast<char>(v >> 8);
+}
+
+inline void put32(std::string& s, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+}
+
+inline std::string make_exe(const ExeSpec& e) {
+  std::string f(2048, '\0');
+  f.replace(0, 8, "KV-R EXE");
+  put32(f, 16, e.pc);
+  put32(f, 20, e.gp);
+  put32(f, 24, e.address);
+  put32(
+      f, 28,
+      e.size < 0 ? static_cast<std::uint32_t>(e.image.size()) : static_cast<std::uint32_t>(e.size));
+  put32(f, 48, e.stack_base);
+  put32(f, 52, e.stack_size);
+  return f + e.image;
+}
+
+inline std::string make_coff(const CoffSpec& c) {
+  std::size_t table = 76 + 40 * c.sections.size();
+  std::string f(table, '\0');
+  put16(f, 0, 0x0162);
+  put16(f, 2,
+        static_cast<std::uint16_t>(c.section_count < 0 ? c.sections.size() : c.section_count));
+  put16(f, 16, c.optional_header_size);
+  put16(f, 18, c.flags);
+  put32(f, 20 + 16, c.entry);
+  put32(f, 20 + 52, c.gp);
+  for (std::size_t i = 0; i < c.sections.size(); ++i) {
+    const CoffSection& s = c.sections[i];
+    std::size_t h = 76 + 40 * i;
+    f.replace(h, s.name.size(), s.name);
+    put32(f, h + 8, s.address);
+    put32(f, h + 12, s.address);
+    put32(f, h + 16,
+          s.size < 0 ? static_cast<std::uint32_t>(s.data.size())
+                     : static_cast<std::uint32_t>(s.size));
+    put32(f, h + 20,
+          s.data_offset < 0 ? static_cast<std::uint32_t>(f.size())
+                            : static_cast<std::uint32_t>(s.data_offset));
+    put32(f, h + 36, s.flags);
+    f += s.data;
+  }
+  return f;
+}
+
+inline std::string transfer_header(std::uint32_t address, std::uint32_t count) {
+  std::string h(1, '\x01');
+  for (std::uint32_t v : {address, count})
+    for (int shift = 24; shift >= 0; shift -= 8) h.push_back(static_cast<char>(v >> shift));
+  return h;
+}
+
+inline std::string packets(const std::string& data) {
+  std::string out;
+  for (std::size_t at = 0; at < data.size(); at += 2048) {
+    std::string payload = data.substr(at, 2048);
+    payload.resize(2048, '\0');
+    std::uint8_t sum = 0;
+    for (char ch : payload) sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(ch));
+    out += '\x02' + payload + static_cast<char>(sum);
+  }
+  return out;
+}
+
+inline std::string register_commands(std::uint32_t pc, std::uint32_t gp, std::uint32_t sp) {
+  char text[128];
+  std::snprintf(text, sizeof text, "sr epc %x\r\rsr gp %x\r\rsr sp %x\r\r", pc, gp, sp);
+  return text;
+}
+
+inline std::map<std::uint32_t, std::uint8_t> srec_image(const std::string& text) {
+  std::map<std::uint32_t, std::uint8_t> image;
+  std::istringstream in(text);
+  std::string line;
+  auto byte_at = [&](std::size_t i) {
+    return static_cast<std::uint8_t>(std::stoul(line.substr(2 + 2 * i, 2), nullptr, 16));
+  };
+  while (std::getline(in, line)) {
+    if (line.size() < 4 || line[0] != 'S' || line[1] < '1' || line[1] > '3') continue;
+    std::size_t address_bytes = static_cast<std::size_t>(line[1] - '0') + 1;
+    std::size_t count = byte_at(0);
+    std::uint32_t address = 0;
+    for (std::size_t i = 0; i < address_bytes; ++i) address = (address << 8) | byte_at(1 + i);
+    for (std::size_t i = 1 + address_bytes; i < count; ++i) image[address++] = byte_at(i);
+  }
+  return image;
 }
 
 }  // namespace dravel::test

@@ -1,0 +1,123 @@
+// Loads of files made by a real MIPS toolchain (tests/fixtures/loader/make_fixtures.sh).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "loader/exe_load.h"
+#include "loader/load_command.h"
+#include "loader/loader_support.h"
+#include "support/rig.h"
+
+namespace dravel::test {
+namespace {
+
+const std::string FIXTURES = std::string(DRAVEL_FIXTURES) + "/loader/";
+constexpr std::uint32_t WINDOW_START = 0x8000FF00;
+constexpr std::uint32_t WINDOW_END = 0x80010400;
+constexpr std::uint8_t FILL = 0xA5;
+
+struct Expect {
+  std::uint32_t entry = 0, gp = 0;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> zero;  // address, size
+};
+
+Expect read_expect() {
+  Expect e;
+  std::istringstream in(TempDir::read(FIXTURES + "hello.expect"));
+  std::string key, a, b;
+  while (in >> key >> a) {
+    std::uint32_t v = static_cast<std::uint32_t>(std::stoul(a, nullptr, 16));
+    if (key == "entry") e.entry = v;
+    if (key == "gp") e.gp = v;
+    if (key == "zero" && in >> b)
+      e.zero.emplace_back(v, static_cast<std::uint32_t>(std::stoul(b, nullptr, 16)));
+  }
+  return e;
+}
+
+struct FixtureLoad : ::testing::Test {
+  SimPeer sim;
+  Rig rig{sim};
+  Expect expect = read_expect();
+  std::map<std::uint32_t, std::uint8_t> image = srec_image(TempDir::read(FIXTURES + "hello.mot"));
+
+  void SetUp() override {
+    rig.open_port();
+    // Memory around the program starts out filled, so any stray write shows.
+    for (std::uint32_t a = WINDOW_START; a < WINDOW_END; ++a)
+      sim.monitor.memory().write_byte(a, FILL);
+  }
+  int load(const std::string& name) {
+    std::string t = "-s " + FIXTURES + name;
+    return load_command(rig.s(), t.data());
+  }
+  // Every byte of the window holds the program's byte, or the fill where it has none.
+  void expect_program_in_memory() {
+    ASSERT_GT(image.size(), 0x100u);
+    int wrong = 0;
+    for (std::uint32_t a = WINDOW_START; a < WINDOW_END; ++a) {
+      auto it = image.find(a);
+      std::uint8_t want = it == image.end() ? FILL : it->second;
+      if (sim.monitor.memory().read_byte(a) != want && ++wrong < 5)
+        ADD_FAILURE() << std::hex << "at " << a;
+    }
+    EXPECT_EQ(wrong, 0);
+    for (auto [address, size] : expect.zero)
+      for (std::uint32_t a = address; a < address + size; ++a)
+        ASSERT_EQ(image.count(a), 0u) << "the S-records hold bss bytes";
+  }
+};
+
+TEST_F(FixtureLoad, SRecordFileWithCrLfEnds) {
+  EXPECT_EQ(load("hello.mot"), 0);
+  expect_program_in_memory();
+  EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
+  // The monitor's command, the start bytes, and each line with LF alone.
+  std::string lines = TempDir::read(FIXTURES + "hello.mot");
+  for (std::size_t at; (at = lines.find("\r\n")) != std::string::npos;) lines.erase(at, 1);
+  EXPECT_EQ(rig.serial.wire_out, "ld2\rG\n" + lines);
+  EXPECT_EQ(sim.monitor.srec().errors(), 0);
+}
+
+TEST_F(FixtureLoad, CoffAsObjcopyWritesIt) {
+  EXPECT_EQ(load("hello.coff"), 0);
+  expect_program_in_memory();
+  EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
+  EXPECT_EQ(sim.monitor.registers().get("gp"), 0u);
+  EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
+  const std::string& wire = rig.serial.wire_out;
+  EXPECT_EQ(wire.rfind("bwr\r", 0), 0u);
+  std::string tail = "\r" + register_commands(expect.entry, 0, DEFAULT_STACK_POINTER);
+  EXPECT_EQ(wire.substr(wire.size() - tail.size()), tail);
+  // .text, .rdata, .data and .sdata: four transfers of one packet each.
+  EXPECT_EQ(wire.size(), 4 + 4 * (9 + 2050) + tail.size());
+}
+
+TEST_F(FixtureLoad, CoffWithItsGlobalPointer) {
+  EXPECT_EQ(load("hello_gp.coff"), 0);
+  expect_program_in_memory();
+  EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
+  EXPECT_EQ(sim.monitor.registers().get("gp"), expect.gp);
+  EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
+}
+
+TEST_F(FixtureLoad, ConsoleExecutableOfTheSameProgram) {
+  std::uint32_t first = image.begin()->first;
+  ExeSpec e;
+  e.pc = expect.entry;
+  e.gp = expect.gp;
+  e.address = first;
+  e.image.assign(image.rbegin()->first - first + 1, static_cast<char>(FILL));
+  for (auto [a, b] : image) e.image[a - first] = static_cast<char>(b);
+  TempDir dir;
+  std::string f = dir.write("hello.exe", make_exe(e));
+  std::string t = "-s " + f;
+  EXPECT_EQ(load_command(rig.s(), t.data()), 0);
+  expect_program_in_memory();
+  EXPECT_EQ(sim.monitor.registers().get("gp"), expect.gp);
+  EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
+}
+
+}  // namespace
+}  // namespace dravel::test
