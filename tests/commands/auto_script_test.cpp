@@ -285,5 +285,28 @@ TEST_F(StartupScriptTest, DirectoryNamedAsTheScriptIsReportedAndTheProgramGoesOn
   EXPECT_NE(rig.console.screen.find(" \"" + dir.path() + "\" can't open\n\r"), std::string::npos);
 }
 
+// Against the simulated monitor: a start-up script that loads a program and inspects it.
+TEST(SimScriptTest, StartupScriptLoadsAProgramThenTalksToTheMonitor) {
+  SimPeer sim;
+  Rig rig{sim};
+  TempDir dir;
+  sim.monitor.start();
+  const std::string fixture = std::string(DRAVEL_FIXTURES) + "/loader/hello.mot";
+  std::string script = dir.write(
+      "s.scr", "local load " + fixture + "\ndw 80010000 4\nreg\nlocal wait-prompt\nlocal quit\n");
+  EXPECT_EQ(rig.run({script}), 0);
+
+  std::string wire = sim.monitor.trace().from_host();
+  std::size_t load = wire.find("ld2\r"), dw = wire.find("dw 80010000 4\r"),
+              reg = wire.find("reg\r");
+  ASSERT_NE(reg, std::string::npos) << wire;
+  EXPECT_EQ(load, 0u);
+  EXPECT_LT(load, dw);
+  EXPECT_LT(dw, reg);
+  EXPECT_EQ(wire.size(), reg + 4);  // nothing after the last line
+  EXPECT_EQ(sim.monitor.srec().errors(), 0);
+  EXPECT_EQ(sim.monitor.memory().read_word(0x80010000), 0x3C068001u);  // first word of the image
+}
+
 }  // namespace
 }  // namespace dravel::test
