@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "link/block_protocol.h"
+#include "link/handshake.h"
+#include "loader/binary_file.h"
+#include "loader/image_sender.h"
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
@@ -145,6 +149,23 @@ TEST_F(ExeLoad, SeveralExecutablesLeaveTheLastOnesRegisters) {
   EXPECT_EQ(reg("epc"), 0x80020020u);
   EXPECT_EQ(memory(0x80010000, 4), "aaaa");
   EXPECT_EQ(memory(0x80020000, 4), "bbbb");
+}
+
+TEST_F(ExeLoad, DataEndingEarlyDuringTheTransferIsPaddedSoTheTargetCompletes) {
+  // The size checks before the header make this rare (a file cut while it is read), but
+  // the loop must still end and leave the target's transfer whole.
+  std::string f = dir.write("cut.bin", pattern(0x100));
+  for (std::uint32_t a = 0x80010100; a < 0x80014800; ++a) sim.monitor.memory().write_byte(a, 0xA5);
+  BinaryFile file = open_binary(f.c_str());
+  enter_binary_write(rig.s());
+  send_transfer_header(rig.s(), 0x80010000, 0x4800);
+  EXPECT_EQ(send_image_data(rig.s(), file.get(), f.c_str(), 0x4800, 0, 0), -1);
+  leave_binary(rig.s());
+  EXPECT_EQ(sim.monitor.mode(), sim::Mode::command);
+  EXPECT_EQ(memory(0x80010000, 0x100), pattern(0x100));
+  EXPECT_EQ(memory(0x80010100, 0x4700), std::string(0x4700, '\0'));
+  EXPECT_EQ(rig.console.screen,
+            "\"" + f + "\" read error: data ended early, sent zeros in its place\n\r");
 }
 
 }  // namespace
