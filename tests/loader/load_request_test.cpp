@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/program_exit.h"
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
@@ -60,14 +61,21 @@ TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
   }
 }
 
-TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitor) {
+TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitorThenBreaksAndEnds) {
+  register_program_watchers(rig.s());
+  monitor.peer.say("\r\nS-format file load start\r\n");
   rig.idle.on_wait = [this] {
     if (rig.idle.calls == 3) rig.console.type("\x1b");
   };
-  EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
-  EXPECT_TRUE(rig.s().abort_flag);  // the loop then breaks and ends as ESC always does
-  drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "F\x03");
+  int status = -1;
+  try {
+    rig.pass_until([] { return false; }, 100);
+  } catch (const ProgramExit& e) {
+    status = e.status;
+  }
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(monitor.peer.received, "F\x03");
+  EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
 }
 
 TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
