@@ -1,0 +1,76 @@
+// Loads the monitor asks for, between the built dravel and krvbsim on real ptys.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "e2e/pty_harness.h"
+#include "loader/loader_support.h"
+#include "support/rig.h"
+
+namespace dravel::e2e {
+namespace {
+
+constexpr std::uint32_t PROGRAM = 0x80010000;
+constexpr std::uint32_t DUMP_SIZE = 0x400;
+
+class LoaderE2E : public ::testing::Test {
+ protected:
+  // krvbsim on the test's pty, running dravel on a second pty it serves as the serial line.
+  std::unique_ptr<PtyProcess> start(const std::vector<std::string>& sim_options) {
+    std::vector<std::string> args = sim_options;
+    char dump[64];
+    std::snprintf(dump, sizeof dump, "%x:%x:", PROGRAM, DUMP_SIZE);
+    for (const std::string& a :
+         {std::string("--dump"), dump + dir.file("memory"), std::string("--regs"), dir.file("regs"),
+          std::string("--"), std::string(DRAVEL_BIN)})
+      args.push_back(a);
+    return std::make_unique<PtyProcess>(KRVBSIM_BIN, args,
+                                        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+  }
+  std::uint32_t reg(const std::string& name) {
+    std::istringstream in(test::TempDir::read(dir.file("regs")));
+    for (std::string n, v; in >> n >> v;)
+      if (n == name) return static_cast<std::uint32_t>(std::stoul(v, nullptr, 16));
+    ADD_FAILURE() << "no register " << name;
+    return 0;
+  }
+  void expect_program_in_memory() {
+    std::string memory = test::TempDir::read(dir.file("memory"));
+    ASSERT_EQ(memory.size(), DUMP_SIZE);
+    for (auto [address, byte] : test::srec_image(test::TempDir::read(mot)))
+      ASSERT_EQ(static_cast<std::uint8_t>(memory[address - PROGRAM]), byte) << std::hex << address;
+  }
+  // ESC ends dravel; krvbsim then writes its files and ends with dravel's status.
+  void finish(PtyProcess& p) {
+    p.type("\x1b");
+    EXPECT_EQ(p.wait_exit(), 1);
+  }
+
+  test::TempDir dir;
+  std::string mot = std::string(DRAVEL_FIXTURES) + "/loader/hello.mot";
+};
+
+TEST_F(LoaderE2E, FileRequestLoadsTheFileTheMonitorNames) {
+  auto p = start({"--baud", "115200"});
+  ASSERT_TRUE(p->wait_for(">> "));
+  p->type("fload " + mot + "\r");
+  ASSERT_TRUE(p->wait_for("\"" + mot + "\" send "));
+  finish(*p);
+  expect_program_in_memory();
+  EXPECT_EQ(reg("epc"), 0x80010044u);
+}
+
+TEST_F(LoaderE2E, DataRequestAsksTheUserForTheFile) {
+  auto p = start({});
+  ASSERT_TRUE(p->wait_for(">> "));
+  p->type("lreq\r");
+  ASSERT_TRUE(p->wait_for("Load"));
+  p->type(mot + "\r");
+  ASSERT_TRUE(p->wait_for("\"" + mot + "\" send "));
+  finish(*p);
+  expect_program_in_memory();
+  EXPECT_EQ(reg("epc"), 0x80010044u);
+}
+
+}  // namespace
+}  // namespace dravel::e2e
