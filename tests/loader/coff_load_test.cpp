@@ -50,7 +50,7 @@ TEST(CoffSectionWanted, NameAndTypeBitMustBothMatch) {
 }
 
 TEST_F(CoffLoad, SendsWantedSectionsInTableOrderAndSetsRegisters) {
-  CoffSpec c;
+  CoffLayout c;
   c.entry = 0x80010008;
   c.gp = 0x80018000;
   c.sections = {
@@ -84,7 +84,7 @@ TEST_F(CoffLoad, SendsWantedSectionsInTableOrderAndSetsRegisters) {
 }
 
 TEST_F(CoffLoad, EmptySectionAnnouncesZeroBytes) {
-  CoffSpec c;
+  CoffLayout c;
   c.sections = {{".text", 0x80010000, "", 0x20, 0, 0x7FFFFFF0}};
   std::string f = dir.write("p.coff", make_coff(c));
   EXPECT_EQ(load(f), 0);
@@ -95,13 +95,13 @@ TEST_F(CoffLoad, EmptySectionAnnouncesZeroBytes) {
 }
 
 TEST_F(CoffLoad, HeaderProblemsFailWithTheirMessagesInBinaryMode) {
-  CoffSpec good;
+  CoffLayout good;
   good.sections = {{".text", 0x80010000, "abcd", 0x20}};
   struct Case {
     std::string file;
     std::string message;
   };
-  CoffSpec no_optional = good, not_exec = good, no_sections = good, too_many = good;
+  CoffLayout no_optional = good, not_exec = good, no_sections = good, too_many = good;
   no_optional.optional_header_size = 0;
   not_exec.flags = 0x0105;
   no_sections.section_count = 0;
@@ -129,7 +129,7 @@ TEST_F(CoffLoad, HeaderProblemsFailWithTheirMessagesInBinaryMode) {
 }
 
 TEST_F(CoffLoad, SectionDataPastTheEndIsRefusedBeforeAnyHeader) {
-  CoffSpec c;
+  CoffLayout c;
   c.sections = {{".text", 0x80010000, "abcd", 0x20},
                 {".data", 0x80010100, "efgh", 0x40, 0x10},  // larger than the file holds
                 {".bss", 0x80010200, "", 0x80, 0x100000}};  // not sent, so not checked
@@ -140,7 +140,7 @@ TEST_F(CoffLoad, SectionDataPastTheEndIsRefusedBeforeAnyHeader) {
   EXPECT_EQ(rig.console.screen.rfind("\"" + f + "\" .data ends early: ", 0), 0u)
       << rig.console.screen;
 
-  CoffSpec far;
+  CoffLayout far;
   far.sections = {{".text", 0x80010000, "abcd", 0x20, -1, 0x10000}};
   rig.serial.wire_out.clear();
   EXPECT_EQ(load(dir.write("far.coff", make_coff(far))), -1);
@@ -149,7 +149,7 @@ TEST_F(CoffLoad, SectionDataPastTheEndIsRefusedBeforeAnyHeader) {
 }
 
 TEST_F(CoffLoad, AbortFlagSkipsTheRestAndTheRegisters) {
-  CoffSpec c;
+  CoffLayout c;
   c.sections = {{".text", 0x80010000, "abcd", 0x20}, {".data", 0x80010100, "efgh", 0x40}};
   std::string f = dir.write("p.coff", make_coff(c));
   rig.s().abort_flag = true;

@@ -37,7 +37,7 @@ std::string pattern(std::size_t n) {
 }
 
 TEST_F(ExeLoad, SendsTheImageAndSetsTheStartRegisters) {
-  ExeSpec e;
+  ExeLayout e;
   e.pc = 0x80010040;
   e.gp = 0x80018000;
   e.stack_base = 0x80100000;
@@ -65,7 +65,7 @@ TEST_F(ExeLoad, StackPointerIsTheWrappedSumOrTheDefault) {
   };
   for (Case c : {Case{0, 0, DEFAULT_STACK_POINTER}, Case{0x801FFF00, 0xF0, 0x801FFFF0},
                  Case{0xFFFFFFF0, 0x10, DEFAULT_STACK_POINTER}, Case{0x80080000, 0, 0x80080000}}) {
-    ExeSpec e;
+    ExeLayout e;
     e.stack_base = c.base;
     e.stack_size = c.size;
     e.image = "abcd";
@@ -77,7 +77,7 @@ TEST_F(ExeLoad, StackPointerIsTheWrappedSumOrTheDefault) {
 }
 
 TEST_F(ExeLoad, LargeImageGoesInBufferSizedChunks) {
-  ExeSpec e;
+  ExeLayout e;
   e.image = pattern(0x9000);
   std::string f = dir.write("big.exe", make_exe(e));
   EXPECT_EQ(load(f), 0);
@@ -89,7 +89,7 @@ TEST_F(ExeLoad, LargeImageGoesInBufferSizedChunks) {
 }
 
 TEST_F(ExeLoad, EmptyImageAnnouncesZeroBytesAndStillSetsRegisters) {
-  ExeSpec e;
+  ExeLayout e;
   e.pc = 0x80020000;
   std::string f = dir.write("empty.exe", make_exe(e));
   EXPECT_EQ(load(f), 0);
@@ -107,7 +107,7 @@ TEST_F(ExeLoad, ShortHeaderFailsAndLeavesTheMonitorInBinaryMode) {
 }
 
 TEST_F(ExeLoad, ImageShorterThanItsHeaderSaysIsRefusedBeforeAnyData) {
-  ExeSpec e;
+  ExeLayout e;
   e.image = pattern(0x100);
   e.size = 0x200;
   std::string cut = dir.write("cut.exe", make_exe(e));
@@ -126,7 +126,7 @@ TEST_F(ExeLoad, ImageShorterThanItsHeaderSaysIsRefusedBeforeAnyData) {
 }
 
 TEST_F(ExeLoad, AbortFlagSkipsTheDataAndTheRegisters) {
-  ExeSpec e;
+  ExeLayout e;
   e.image = pattern(0x10);
   std::string f = dir.write("a.exe", make_exe(e));
   rig.s().abort_flag = true;
@@ -137,7 +137,7 @@ TEST_F(ExeLoad, AbortFlagSkipsTheDataAndTheRegisters) {
 }
 
 TEST_F(ExeLoad, SeveralExecutablesLeaveTheLastOnesRegisters) {
-  ExeSpec a, b;
+  ExeLayout a, b;
   a.pc = 0x80010010;
   a.image = "aaaa";
   b.pc = 0x80020020;

@@ -104,7 +104,7 @@ TEST_F(FixtureLoad, CoffWithItsGlobalPointer) {
 
 TEST_F(FixtureLoad, ConsoleExecutableOfTheSameProgram) {
   std::uint32_t first = image.begin()->first;
-  ExeSpec e;
+  ExeLayout e;
   e.pc = expect.entry;
   e.gp = expect.gp;
   e.address = first;

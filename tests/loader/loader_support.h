@@ -69,7 +69,7 @@ inline std::string srec_lines(int n, int width = 20) {
 }
 
 // A "KV-R EXE" file: the 2048-byte header and `image`.
-struct ExeSpec {
+struct ExeLayout {
   std::uint32_t pc = 0x80010000, gp = 0, address = 0x80010000;
   std::uint32_t stack_base = 0, stack_size = 0;
   std::string image;
@@ -84,7 +84,7 @@ struct CoffSection {
   std::int64_t size = -1;         // header field; -1: the data's size
   std::int64_t data_offset = -1;  // header field; -1: where the data are put
 };
-struct CoffSpec {
+struct CoffLayout {
   std::vector<CoffSection> sections;
   std::uint32_t entry = 0x80010000, gp = 0;
   std::uint16_t optional_header_size = 56;
@@ -101,7 +101,7 @@ inline void put32(std::string& s, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
 }
 
-inline std::string make_exe(const ExeSpec& e) {
+inline std::string make_exe(const ExeLayout& e) {
   std::string f(2048, '\0');
   f.replace(0, 8, "KV-R EXE");
   put32(f, 16, e.pc);
@@ -115,7 +115,7 @@ inline std::string make_exe(const ExeSpec& e) {
   return f + e.image;
 }
 
-inline std::string make_coff(const CoffSpec& c) {
+inline std::string make_coff(const CoffLayout& c) {
   std::size_t table = 76 + 40 * c.sections.size();
   std::string f(table, '\0');
   put16(f, 0, 0x0162);
