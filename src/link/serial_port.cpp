@@ -63,6 +63,8 @@ void serial_write_string(SerialPort& port, const char* text) {
   port.write(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
 }
 
-int serial_read(SerialPort& port, std::uint8_t* buf, int max) { return port.read(buf, max); }
+int serial_read(SerialPort& port, std::uint8_t* buf, int max) {
+  return port.read(buf, max);
+}
 
 }  // namespace dravel

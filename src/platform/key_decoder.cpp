@@ -99,6 +99,14 @@ void KeyDecoder::feed(std::uint8_t byte, std::int64_t now_ms) {
 }
 
 void KeyDecoder::process(std::uint8_t byte) {
+  if (discarding_) {
+    // The rest of an overlong sequence, up to its final byte, is dropped with it.
+    if (byte >= 0x20 && byte < 0x7F) {
+      if (is_final(byte)) discarding_ = false;
+      return;
+    }
+    discarding_ = false;
+  }
   if (seq_.empty()) {
     if (byte == ESC) {
       seq_.push_back(static_cast<char>(byte));
@@ -138,6 +146,7 @@ void KeyDecoder::process(std::uint8_t byte) {
     emit_sequence();
   } else if (seq_.size() >= MAX_SEQUENCE) {
     seq_.clear();
+    discarding_ = true;
   }
 }
 

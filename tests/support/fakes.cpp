@@ -1,10 +1,24 @@
 #include "support/fakes.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 
 namespace dravel::test {
+
+namespace {
+#if defined(_WIN32)
+constexpr int FILE_EXISTS = 0, FILE_READABLE = 4;
+int file_access(const std::string& path, int mode) { return ::_access(path.c_str(), mode); }
+#else
+constexpr int FILE_EXISTS = F_OK, FILE_READABLE = R_OK;
+int file_access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
+#endif
+}  // namespace
 
 std::string keys(KeyCode special) {
   for (const ExtendedKey* e = extended_key_table; e->scan != 0; ++e)
@@ -55,8 +69,8 @@ void FakeIdle::wait(int timeout_ms) {
   if (idle_ms > limit_ms) throw TestHang("idle for too long: the code under test waits for ever");
 }
 
-bool RealFiles::exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-bool RealFiles::readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+bool RealFiles::exists(const std::string& path) { return file_access(path, FILE_EXISTS) == 0; }
+bool RealFiles::readable(const std::string& path) { return file_access(path, FILE_READABLE) == 0; }
 
 void ScriptedPeer::from_host(const std::uint8_t* data, std::size_t n) {
   received.append(reinterpret_cast<const char*>(data), n);

@@ -1,7 +1,11 @@
 #include "support/rig.h"
 
 #include <stdlib.h>
+#if defined(_WIN32)
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -37,9 +41,25 @@ int Rig::run(const std::vector<std::string>& args) {
 }
 
 TempDir::TempDir() {
+#if defined(_WIN32)
+  // No mkdtemp: try numbered names until one is new.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path base = fs::temp_directory_path(ec);
+  for (unsigned i = 0; i < 10000; ++i) {
+    fs::path p = base / ("dravel-test-" + std::to_string(_getpid()) + "-" +
+                         std::to_string(i));
+    if (fs::create_directory(p, ec)) {
+      path_ = p.generic_string();
+      return;
+    }
+  }
+  path_ = base.generic_string();
+#else
   char templ[] = "/tmp/dravel-test-XXXXXX";
   const char* p = ::mkdtemp(templ);
   path_ = p != nullptr ? p : "/tmp";
+#endif
 }
 
 TempDir::~TempDir() {

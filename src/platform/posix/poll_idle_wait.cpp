@@ -16,10 +16,8 @@ void PollIdleWait::wait(int timeout_ms) {
   if (int fd = console_.input_fd(); fd >= 0) fds[n++] = pollfd{fd, POLLIN, 0};
   // A signal interrupts poll (EINTR); the caller looks at it, so just return.
   if (::poll(fds, n, timeout_ms) <= 0 || serial_slot < 0) return;
-  // A hung-up line would wake every poll at once: stop waiting on it.
-  const pollfd& s = fds[serial_slot];
-  if ((s.revents & POLLIN) == 0 && (s.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-    serial_.note_hang_up();
+  // A hung-up line would wake every poll at once; the serial device stops offering it.
+  if ((fds[serial_slot].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) serial_.note_hang_up();
 }
 
 }  // namespace dravel::platform

@@ -111,7 +111,6 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
     result.warning = "baud rate " + std::to_string(baud) + " refused by " + path + " (" + refused +
                      "); the line keeps its previous rate";
   fd_ = fd;
-  hung_up_ = false;
   result.ok = true;
   return result;
 }
@@ -121,14 +120,17 @@ void TtySerial::close() {
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
+  hang_up_seen_ = false;
   hung_up_ = false;
 }
 
 long TtySerial::read(std::uint8_t* buf, std::size_t max) {
   if (fd_ < 0 || hung_up_) return -1;
   ssize_t n = ::read(fd_, buf, max);
-  if (n >= 0) return n;
-  if (errno == EAGAIN || errno == EINTR) return 0;
+  if (n > 0) return n;
+  // A hung-up tty reads as empty, not as an error; the wait's hang-up tells them apart.
+  if (n == 0 && !hang_up_seen_) return 0;
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
   hung_up_ = true;  // EIO and the like: the line is gone
   return -1;
 }

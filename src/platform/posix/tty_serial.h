@@ -21,14 +21,15 @@ class TtySerial : public SerialDevice {
 
   // For the idle wait: the fd while the line is usable, else -1.
   int fd() const { return hung_up_ ? -1 : fd_; }
-  // The idle wait saw a hang-up: stop waiting on the line, report failure on reads.
-  void note_hang_up() { hung_up_ = fd_ >= 0; }
+  // The idle wait saw a hang-up; the next read that finds nothing marks the line gone.
+  void note_hang_up() { hang_up_seen_ = true; }
 
   // A write that makes no progress for this long gives up (the far end is gone).
   int stall_limit_ms = 30'000;
 
  private:
   int fd_ = -1;
+  bool hang_up_seen_ = false;
   bool hung_up_ = false;
 };
 

@@ -1,0 +1,51 @@
+// dravel in a Windows console.
+#include <windows.h>
+
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/windows/console_control.h"
+#include "platform/windows/win_clock.h"
+#include "platform/windows/win_console.h"
+#include "platform/windows/win_files.h"
+#include "platform/windows/win_idle_wait.h"
+#include "platform/windows/win_serial.h"
+#include "platform/windows/win_shell.h"
+#include "terminal/startup.h"
+
+namespace {
+
+const char* environment(const char* name) { return std::getenv(name); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace dravel::platform;
+  // Made first and so gone last: a close event waits until the console below is restored.
+  ConsoleControl control;
+  WinConsole console;
+  WinSerialDevice serial;
+  WinClock clock;
+  WinFiles files;
+  WinShell shell(console, control);
+  WinIdleWait idle(serial, console, control.wake_event());
+  Platform io{serial, console, clock, shell, files, idle};
+
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  console.set_raw(true);
+  int status = 1;
+  try {
+    status = dravel::run_program(io, args, environment);
+  } catch (const std::exception& e) {
+    console.write("\ndravel: internal error: ");
+    console.write(e.what());
+    console.write("\n");
+  } catch (...) {
+    console.write("\ndravel: internal error\n");
+  }
+  serial.close();
+  return status;
+}

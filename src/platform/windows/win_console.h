@@ -1,0 +1,51 @@
+#pragma once
+// The Win32 console: key events in through the console input API, text out with the console's
+// virtual-terminal processing for the ANSI sequences. Owns every console mode change.
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+
+#include "platform/console.h"
+
+namespace dravel::platform {
+
+class WinConsole : public Console {
+ public:
+  // Saves the modes it finds and turns on ANSI output; the destructor puts them back.
+  WinConsole();
+  WinConsole(const WinConsole&) = delete;
+  WinConsole& operator=(const WinConsole&) = delete;
+  ~WinConsole() override;
+
+  bool key_waiting() override;
+  int read_key_byte() override;
+  void write(std::string_view text) override;
+  void set_raw(bool raw) override;
+
+  // The modes as they were at start, for a shell command; resume() takes ours back.
+  void suspend();
+  void resume();
+
+  // Moves whatever input is waiting into the key bytes; returns how many bytes it added.
+  std::size_t pump();
+  // The handle to wait on for keys, or nullptr when input is not a console (a pipe or a file).
+  HANDLE waitable_input() const { return input_is_console_ ? in_ : nullptr; }
+
+ private:
+  std::size_t pump_console();
+  std::size_t pump_stream();
+  void apply_modes();
+
+  HANDLE in_ = INVALID_HANDLE_VALUE;
+  HANDLE out_ = INVALID_HANDLE_VALUE;
+  bool input_is_console_ = false;
+  bool output_is_console_ = false;
+  DWORD saved_in_mode_ = 0;
+  DWORD saved_out_mode_ = 0;
+  bool raw_ = false;
+  bool suspended_ = false;
+  std::deque<std::uint8_t> pending_;
+};
+
+}  // namespace dravel::platform

@@ -1,0 +1,72 @@
+#include "platform/windows/win_idle_wait.h"
+
+#include <algorithm>
+
+#include "core/signal_flag.h"
+#include "platform/windows/win_console.h"
+#include "platform/windows/win_serial.h"
+
+namespace dravel::platform {
+
+namespace {
+
+// A COM port opened for reads that return at once has nothing to wait on, so it is looked at
+// in slices that start short (an answer is often due) and grow while the line stays quiet.
+constexpr DWORD FIRST_SLICE_MS = 1;
+constexpr DWORD LONGEST_SLICE_MS = 16;
+// Input that can only be polled (a pipe) is looked at this often.
+constexpr DWORD POLL_SLICE_MS = 10;
+
+}  // namespace
+
+void WinIdleWait::wait(int timeout_ms) {
+  if (dravel::pending_signal() != 0) return;
+  // Keys that came in since the last look end the wait; keys already taken in but not yet
+  // read by anyone do not, or a wait that does not read the keyboard would spin.
+  if (console_.pump() > 0) return;
+
+  HANDLE handles[2];
+  DWORD count = 0;
+  if (wake_ != nullptr) handles[count++] = wake_;
+  HANDLE keys = console_.waitable_input();
+  if (keys != nullptr) handles[count++] = keys;
+  bool keys_polled = keys == nullptr;
+
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
+  DWORD slice = FIRST_SLICE_MS;
+  for (;;) {
+    bool port_polled = serial_.is_open();
+    if (port_polled) {
+      long pending = serial_.input_pending();
+      if (pending != 0) return;  // bytes to read, or the driver cannot tell: let the caller look
+    }
+    ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return;
+    DWORD wait_ms = static_cast<DWORD>(deadline - now);
+    if (port_polled) {
+      wait_ms = std::min(wait_ms, slice);
+      slice = std::min(slice * 2, LONGEST_SLICE_MS);
+    } else if (keys_polled) {
+      wait_ms = std::min(wait_ms, POLL_SLICE_MS);
+    }
+
+    DWORD r = count > 0 ? WaitForMultipleObjects(count, handles, FALSE, wait_ms)
+                        : (Sleep(wait_ms), WAIT_TIMEOUT);
+    if (r == WAIT_TIMEOUT) {
+      if (keys_polled && console_.pump() > 0) return;
+      continue;
+    }
+    if (r == WAIT_OBJECT_0 && wake_ != nullptr) return;
+    if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) {
+      // Key releases, focus and mouse events signal the handle too; they are read and dropped.
+      if (console_.pump() > 0) return;
+      // Still signalled with nothing readable: sleep rather than spin on it.
+      if (WaitForSingleObject(keys, 0) == WAIT_OBJECT_0) Sleep(wait_ms);
+      continue;
+    }
+    // The wait itself failed: sleep instead, so a broken handle cannot make this spin.
+    Sleep(wait_ms);
+  }
+}
+
+}  // namespace dravel::platform

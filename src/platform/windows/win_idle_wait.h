@@ -1,0 +1,24 @@
+#pragma once
+// Blocks until a key or a control event arrives, the serial port has bytes, or time is up.
+#include <windows.h>
+
+#include "platform/idle_wait.h"
+
+namespace dravel::platform {
+
+class WinConsole;
+class WinSerialDevice;
+
+class WinIdleWait : public IdleWait {
+ public:
+  WinIdleWait(WinSerialDevice& serial, WinConsole& console, HANDLE wake)
+      : serial_(serial), console_(console), wake_(wake) {}
+  void wait(int timeout_ms) override;
+
+ private:
+  WinSerialDevice& serial_;
+  WinConsole& console_;
+  HANDLE wake_;
+};
+
+}  // namespace dravel::platform

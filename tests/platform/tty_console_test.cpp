@@ -1,0 +1,108 @@
+// The console on a pty and on a pipe: terminal modes, key decoding, end of input.
+#include "platform/posix/tty_console.h"
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/posix/posix_shell.h"
+#include "platform/posix/terminal_mode.h"
+#include "support/fakes.h"
+
+namespace dravel::platform {
+namespace {
+
+bool same_mode(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::equal(std::begin(a.c_cc), std::end(a.c_cc), b.c_cc);
+}
+
+struct Pty {
+  int master = -1;
+  int slave = -1;
+  Pty() { EXPECT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0); }
+  ~Pty() {
+    ::close(master);
+    ::close(slave);
+  }
+  termios mode() const {
+    termios t{};
+    ::tcgetattr(slave, &t);
+    return t;
+  }
+};
+
+std::string keys_of(TtyConsole& c) {
+  std::string got;
+  while (c.key_waiting()) got.push_back(static_cast<char>(c.read_key_byte()));
+  return got;
+}
+
+TEST(TerminalMode, RawKeepsOutputProcessingAndEveryWayBackRestores) {
+  Pty pty;
+  termios before = pty.mode();
+  {
+    TerminalMode mode(pty.slave);
+    ASSERT_TRUE(mode.is_terminal());
+    mode.set_raw(true);
+    termios raw = pty.mode();
+    EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0u);
+    EXPECT_EQ(raw.c_oflag & (OPOST | ONLCR), before.c_oflag & (OPOST | ONLCR));
+    mode.set_raw(false);
+    EXPECT_TRUE(same_mode(pty.mode(), before));
+    mode.set_raw(true);
+    TerminalMode::emergency_restore();
+    EXPECT_TRUE(same_mode(pty.mode(), before));
+    mode.set_raw(true);
+  }
+  EXPECT_TRUE(same_mode(pty.mode(), before));  // the destructor
+}
+
+TEST(TtyConsole, DecodesTerminalKeysAndTakesEnterAndCtrlCAsBytes) {
+  Pty pty;
+  TerminalMode mode(pty.slave);
+  mode.set_raw(true);
+  TtyConsole console(mode, pty.slave, pty.slave);
+  EXPECT_FALSE(console.key_waiting());  // nothing typed: no wait
+
+  ASSERT_EQ(::write(pty.master, "a\r\x03\x1bOP\x1b[17~", 11), 11);
+  EXPECT_EQ(keys_of(console), std::string("a\r\x03\0\x3b\0\x40", 7));
+
+  ASSERT_EQ(::write(pty.master, "\x1b", 1), 1);
+  EXPECT_TRUE(console.key_waiting());  // after the short look-ahead
+  EXPECT_EQ(console.read_key_byte(), 27);
+
+  console.write("line\n");
+  char buf[16] = {};
+  ASSERT_EQ(::read(pty.master, buf, sizeof buf), 6);
+  EXPECT_STREQ(buf, "line\r\n");
+}
+
+TEST(TtyConsole, InputThatIsNotATerminalIsTakenAsItComesUntilItsEnd) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  TerminalMode mode(fds[0]);
+  EXPECT_FALSE(mode.is_terminal());
+  TtyConsole console(mode, fds[0], -1);
+  ASSERT_EQ(::write(fds[1], "\x1bOPx", 4), 4);
+  ::close(fds[1]);
+  EXPECT_EQ(keys_of(console), "\x1bOPx");
+  EXPECT_FALSE(console.key_waiting());
+  EXPECT_EQ(console.input_fd(), -1);  // at its end: never polled again
+  EXPECT_EQ(console.read_key_byte(), 0);  // and never waited on
+  ::close(fds[0]);
+}
+
+TEST(PosixShell, RunsWithTheTerminalInItsNormalModeAndReportsTheStatus) {
+  test::FakeConsole console;
+  PosixShell shell(console);
+  EXPECT_EQ(shell.run("exit 3"), 3);
+  EXPECT_EQ(console.raw_switches, 2);
+  EXPECT_TRUE(console.raw);
+}
+
+}  // namespace
+}  // namespace dravel::platform

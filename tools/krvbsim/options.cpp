@@ -1,0 +1,222 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <string_view>
+
+namespace krvbsim {
+
+const char* const USAGE =
+    "usage: krvbsim [options]                 serve a simulated KRVB7100 monitor on a pty\n"
+    "       krvbsim [options] -- COMMAND ...  run COMMAND with DRAVELPORT set to the pty\n"
+    "\n"
+    "options:\n"
+    "  --baud N                pace the monitor's output at N baud (10 bits a byte)\n"
+    "  --wire-log FILE         log both directions of the line to FILE\n"
+    "  --load FILE@ADDR        preload target memory with FILE at hex ADDR\n"
+    "  --dump ADDR:SIZE:FILE   at the end, write SIZE bytes at ADDR (hex) to FILE\n"
+    "  --regs FILE             at the end, write the registers to FILE\n"
+    "  --map-all               accept transfers to any address, not just RAM\n"
+    "faults:\n"
+    "  --nak-packet N          answer 'N' to the Nth packet the host sends\n"
+    "  --corrupt-packet N      send the Nth packet with a bad checksum\n"
+    "  --mute-after TEXT       stop answering once the host has sent TEXT (\\r \\n \\xHH)\n"
+    "  --mute-after-bytes N    stop answering after N received bytes\n"
+    "  --hold-prompt           never send the prompt\n"
+    "  --drop-srec-acks N      leave S-record lines unacknowledged from the Nth on\n"
+    "  --help                  this text\n";
+
+namespace {
+
+bool parse_number(std::string_view text, int base, std::uint64_t max, std::uint64_t& value) {
+  if (text.empty() || text.size() > 20) return false;
+  std::string s(text);
+  if (base == 16 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.erase(0, 2);
+  if (s.empty() || s[0] == '-' || s[0] == '+' || s[0] == ' ') return false;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long v = std::strtoull(s.c_str(), &end, base);
+  if (errno != 0 || *end != '\0' || v > max) return false;
+  value = v;
+  return true;
+}
+
+// \r, \n, \t, \\ and \xHH, so that control bytes can be named on a command line.
+bool unescape(std::string_view text, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c != '\\') {
+      out.push_back(c);
+      continue;
+    }
+    if (++i == text.size()) return false;
+    switch (text[i]) {
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case '\\':
+        out.push_back('\\');
+        break;
+      case 'x': {
+        std::uint64_t v = 0;
+        if (i + 2 >= text.size() || !parse_number(text.substr(i + 1, 2), 16, 0xFF, v)) return false;
+        out.push_back(static_cast<char>(v));
+        i += 2;
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+bool parse_load(const std::string& value, Preload& p) {
+  auto at = value.rfind('@');
+  std::uint64_t addr = 0;
+  if (at == std::string::npos || at == 0 ||
+      !parse_number(value.substr(at + 1), 16, 0xFFFFFFFF, addr))
+    return false;
+  p.file = value.substr(0, at);
+  p.address = static_cast<std::uint32_t>(addr);
+  return true;
+}
+
+bool parse_dump(const std::string& value, Dump& d) {
+  auto first = value.find(':');
+  auto second = first == std::string::npos ? first : value.find(':', first + 1);
+  std::uint64_t addr = 0;
+  std::uint64_t size = 0;
+  if (second == std::string::npos || second + 1 == value.size() ||
+      !parse_number(std::string_view(value).substr(0, first), 16, 0xFFFFFFFF, addr) ||
+      !parse_number(std::string_view(value).substr(first + 1, second - first - 1), 16, 0xFFFFFFFF,
+                    size))
+    return false;
+  d.address = static_cast<std::uint32_t>(addr);
+  d.size = static_cast<std::uint32_t>(size);
+  d.file = value.substr(second + 1);
+  return true;
+}
+
+struct ValueOption {
+  std::string_view name;
+  std::string_view what;  // for the error message
+  std::function<bool(Options&, const std::string&)> apply;
+};
+
+bool count(const std::string& v, std::uint64_t& field) {
+  return parse_number(v, 10, UINT64_MAX, field) && field > 0;
+}
+
+const ValueOption VALUE_OPTIONS[] = {
+    {"--baud", "a baud rate",
+     [](Options& o, const std::string& v) {
+       std::uint64_t n = 0;
+       if (!parse_number(v, 10, 10'000'000, n) || n == 0) return false;
+       o.baud = static_cast<long>(n);
+       return true;
+     }},
+    {"--wire-log", "a file name",
+     [](Options& o, const std::string& v) {
+       o.wire_log = v;
+       return !v.empty();
+     }},
+    {"--load", "FILE@ADDR",
+     [](Options& o, const std::string& v) {
+       Preload p;
+       if (!parse_load(v, p)) return false;
+       o.loads.push_back(p);
+       return true;
+     }},
+    {"--dump", "ADDR:SIZE:FILE",
+     [](Options& o, const std::string& v) {
+       Dump d;
+       if (!parse_dump(v, d)) return false;
+       o.dumps.push_back(d);
+       return true;
+     }},
+    {"--regs", "a file name",
+     [](Options& o, const std::string& v) {
+       o.regs_file = v;
+       return !v.empty();
+     }},
+    {"--nak-packet", "a packet number from 1",
+     [](Options& o, const std::string& v) { return count(v, o.faults.nak_host_packet); }},
+    {"--corrupt-packet", "a packet number from 1",
+     [](Options& o, const std::string& v) { return count(v, o.faults.corrupt_sent_packet); }},
+    {"--mute-after", "a text (\\r \\n \\t \\\\ \\xHH escapes)",
+     [](Options& o, const std::string& v) {
+       return unescape(v, o.faults.mute_after_text) && !o.faults.mute_after_text.empty();
+     }},
+    {"--mute-after-bytes", "a byte count from 1",
+     [](Options& o, const std::string& v) { return count(v, o.faults.mute_after_bytes); }},
+    {"--drop-srec-acks", "a line number from 1",
+     [](Options& o, const std::string& v) { return count(v, o.faults.drop_srec_acks_from); }},
+};
+
+}  // namespace
+
+bool parse_options(const std::vector<std::string>& args, Options& out, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      out.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+      if (out.command.empty()) {
+        error = "no command after --";
+        return false;
+      }
+      return true;
+    }
+    if (arg == "--help" || arg == "-h") {
+      out.help = true;
+      continue;
+    }
+    if (arg == "--hold-prompt") {
+      out.faults.hold_prompt = true;
+      continue;
+    }
+    if (arg == "--map-all") {
+      out.map_all = true;
+      continue;
+    }
+    std::string name = arg;
+    std::string value;
+    bool has_value = false;
+    if (auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      has_value = true;
+    }
+    const ValueOption* opt = nullptr;
+    for (const ValueOption& o : VALUE_OPTIONS) {
+      if (name == o.name) opt = &o;
+    }
+    if (opt == nullptr) {
+      error = "unknown option " + arg;
+      return false;
+    }
+    if (!has_value) {
+      if (i + 1 == args.size()) {
+        error = name + " needs " + std::string(opt->what);
+        return false;
+      }
+      value = args[++i];
+    }
+    if (!opt->apply(out, value)) {
+      error =
+          "bad value for " + name + ": \"" + value + "\" (expected " + std::string(opt->what) + ")";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace krvbsim

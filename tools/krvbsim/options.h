@@ -1,0 +1,39 @@
+#pragma once
+// krvbsim's command line.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/faults.h"
+
+namespace krvbsim {
+
+struct Preload {
+  std::string file;
+  std::uint32_t address = 0;
+};
+
+struct Dump {
+  std::uint32_t address = 0;
+  std::uint32_t size = 0;
+  std::string file;
+};
+
+struct Options {
+  long baud = 0;
+  std::string wire_log;
+  std::vector<Preload> loads;
+  std::vector<Dump> dumps;
+  std::string regs_file;
+  bool map_all = false;
+  dravel::sim::Faults faults;
+  bool help = false;
+  std::vector<std::string> command;  // after "--"; empty: serve until interrupted
+};
+
+// Fills `out`; on a bad command line returns false with the reason in `error`.
+bool parse_options(const std::vector<std::string>& args, Options& out, std::string& error);
+
+extern const char* const USAGE;
+
+}  // namespace krvbsim

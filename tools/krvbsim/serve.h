@@ -1,0 +1,15 @@
+#pragma once
+// The serving loop: bytes between the pty and the simulated monitor, paced when asked,
+// asleep in poll() whenever there is nothing to do.
+#include "child.h"
+#include "pty.h"
+#include "signals.h"
+#include "sim/monitor.h"
+
+namespace krvbsim {
+
+// Serves until SIGINT/SIGTERM/SIGHUP (status 0) or, with a child, until it ends (its
+// status); 1 when the pty fails.
+int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child);
+
+}  // namespace krvbsim
