@@ -58,8 +58,12 @@ ConsoleControl::~ConsoleControl() {
   // The handler stays: a close event racing with the end of main must still find the events.
 }
 
-HANDLE ConsoleControl::wake_event() const { return g_wake; }
+HANDLE ConsoleControl::wake_event() const {
+  return g_wake;
+}
 
-void ConsoleControl::set_shell_running(bool running) { g_shell_running.store(running); }
+void ConsoleControl::set_shell_running(bool running) {
+  g_shell_running.store(running);
+}
 
 }  // namespace dravel::platform

@@ -15,11 +15,11 @@ struct SpecialKey {
 
 // The codes a PC BIOS gives for these keys without Shift, Ctrl or Alt.
 constexpr SpecialKey SPECIAL_KEYS[] = {
-    {VK_UP, 0x48},   {VK_DOWN, 0x50}, {VK_LEFT, 0x4B}, {VK_RIGHT, 0x4D}, {VK_INSERT, 0x52},
-    {VK_DELETE, 0x53}, {VK_HOME, 0x47}, {VK_END, 0x4F}, {VK_PRIOR, 0x49}, {VK_NEXT, 0x51},
-    {VK_F1, 0x3B},   {VK_F2, 0x3C},   {VK_F3, 0x3D},   {VK_F4, 0x3E},    {VK_F5, 0x3F},
-    {VK_F6, 0x40},   {VK_F7, 0x41},   {VK_F8, 0x42},   {VK_F9, 0x43},    {VK_F10, 0x44},
-    {VK_F11, 0x85},  {VK_F12, 0x86},
+    {VK_UP, 0x48},     {VK_DOWN, 0x50}, {VK_LEFT, 0x4B}, {VK_RIGHT, 0x4D}, {VK_INSERT, 0x52},
+    {VK_DELETE, 0x53}, {VK_HOME, 0x47}, {VK_END, 0x4F},  {VK_PRIOR, 0x49}, {VK_NEXT, 0x51},
+    {VK_F1, 0x3B},     {VK_F2, 0x3C},   {VK_F3, 0x3D},   {VK_F4, 0x3E},    {VK_F5, 0x3F},
+    {VK_F6, 0x40},     {VK_F7, 0x41},   {VK_F8, 0x42},   {VK_F9, 0x43},    {VK_F10, 0x44},
+    {VK_F11, 0x85},    {VK_F12, 0x86},
 };
 
 // A held key repeats at most this often per event; more would only flood the key queue.

@@ -18,7 +18,9 @@
 
 namespace {
 
-const char* environment(const char* name) { return std::getenv(name); }
+const char* environment(const char* name) {
+  return std::getenv(name);
+}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 namespace dravel::platform {
 
-std::int64_t WinClock::seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t WinClock::seconds() {
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 }  // namespace dravel::platform

@@ -49,8 +49,8 @@ constexpr std::size_t STREAM_CHUNK = 256;
 WinConsole::WinConsole() {
   in_ = GetStdHandle(STD_INPUT_HANDLE);
   out_ = GetStdHandle(STD_OUTPUT_HANDLE);
-  input_is_console_ = in_ != nullptr && in_ != INVALID_HANDLE_VALUE &&
-                      GetConsoleMode(in_, &saved_in_mode_) != 0;
+  input_is_console_ =
+      in_ != nullptr && in_ != INVALID_HANDLE_VALUE && GetConsoleMode(in_, &saved_in_mode_) != 0;
   output_is_console_ = out_ != nullptr && out_ != INVALID_HANDLE_VALUE &&
                        GetConsoleMode(out_, &saved_out_mode_) != 0;
   g_saved = {in_, out_, saved_in_mode_, saved_out_mode_, input_is_console_, output_is_console_};
@@ -68,7 +68,8 @@ void WinConsole::apply_modes() {
   if (output_is_console_) {
     // "\n" keeps its console meaning of a new line at column 0: the messages rely on it.
     DWORD mode = saved_out_mode_ | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
-    if (!SetConsoleMode(out_, mode)) SetConsoleMode(out_, saved_out_mode_ | ENABLE_PROCESSED_OUTPUT);
+    if (!SetConsoleMode(out_, mode))
+      SetConsoleMode(out_, saved_out_mode_ | ENABLE_PROCESSED_OUTPUT);
   }
   if (input_is_console_)
     SetConsoleMode(in_, raw_ ? saved_in_mode_ & ~COOKED_INPUT : saved_in_mode_);

@@ -12,7 +12,8 @@ std::string system_error_text(DWORD code) {
   std::string reason;
   if (n != 0 && text != nullptr) reason.assign(text, n);
   if (text != nullptr) LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
     reason.pop_back();
   if (reason.empty()) {
     char buf[32];

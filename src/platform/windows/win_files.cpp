@@ -9,7 +9,11 @@ constexpr int EXISTS = 0;
 constexpr int READ = 4;
 }  // namespace
 
-bool WinFiles::exists(const std::string& path) { return _access(path.c_str(), EXISTS) == 0; }
-bool WinFiles::readable(const std::string& path) { return _access(path.c_str(), READ) == 0; }
+bool WinFiles::exists(const std::string& path) {
+  return _access(path.c_str(), EXISTS) == 0;
+}
+bool WinFiles::readable(const std::string& path) {
+  return _access(path.c_str(), READ) == 0;
+}
 
 }  // namespace dravel::platform

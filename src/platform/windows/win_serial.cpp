@@ -37,8 +37,8 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
       result.warning = path + " refused " + std::to_string(baud) +
                        " baud 8N1 and keeps its settings: " + system_error_text(GetLastError());
   } else {
-    result.warning = "cannot read the line settings of " + path + ": " +
-                     system_error_text(GetLastError());
+    result.warning =
+        "cannot read the line settings of " + path + ": " + system_error_text(GetLastError());
   }
 
   COMMTIMEOUTS timeouts = NON_BLOCKING_READS;

@@ -1,8 +1,7 @@
 #include "platform/windows/console_keys.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -30,10 +29,10 @@ TEST(ConsoleKeys, SpecialKeysComeAsZeroLeadAndTheCodeTheKeyTableKnows) {
     KeyCode code;
   };
   const Case cases[] = {
-      {VK_UP, key::UP},     {VK_DOWN, key::DOWN}, {VK_LEFT, key::LEFT}, {VK_RIGHT, key::RIGHT},
+      {VK_UP, key::UP},      {VK_DOWN, key::DOWN},  {VK_LEFT, key::LEFT}, {VK_RIGHT, key::RIGHT},
       {VK_INSERT, key::INS}, {VK_DELETE, key::DEL}, {VK_HOME, key::HOME}, {VK_END, key::END},
-      {VK_PRIOR, key::PGUP}, {VK_NEXT, key::PGDN}, {VK_F1, key::F1},     {VK_F5, key::F5},
-      {VK_F9, key::F9},     {VK_F10, key::F10},   {VK_F11, key::F11},   {VK_F12, key::F12},
+      {VK_PRIOR, key::PGUP}, {VK_NEXT, key::PGDN},  {VK_F1, key::F1},     {VK_F5, key::F5},
+      {VK_F9, key::F9},      {VK_F10, key::F10},    {VK_F11, key::F11},   {VK_F12, key::F12},
   };
   for (const Case& c : cases) {
     std::string b = bytes_of(down(c.vk));
@@ -52,9 +51,9 @@ TEST(ConsoleKeys, CharactersComeAsThemselves) {
   EXPECT_EQ(bytes_of(down('A', 'a')), "a");
   EXPECT_EQ(bytes_of(down(VK_ESCAPE, 27)), "\x1b");
   EXPECT_EQ(bytes_of(down(VK_RETURN, '\r')), "\r");
-  EXPECT_EQ(bytes_of(down('C', 3)), "\x03");               // Ctrl-C is a key for the target
-  EXPECT_EQ(bytes_of(down(VK_NUMPAD8, '8')), "8");          // keypad with NumLock on
-  EXPECT_EQ(bytes_of(down('E', 0xE9)), "\xE9");             // a code-page letter, not a lead
+  EXPECT_EQ(bytes_of(down('C', 3)), "\x03");        // Ctrl-C is a key for the target
+  EXPECT_EQ(bytes_of(down(VK_NUMPAD8, '8')), "8");  // keypad with NumLock on
+  EXPECT_EQ(bytes_of(down('E', 0xE9)), "\xE9");     // a code-page letter, not a lead
 }
 
 TEST(ConsoleKeys, ReleasesAndBareModifiersGiveNothing) {
