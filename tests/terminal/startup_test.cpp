@@ -20,15 +20,16 @@ TEST_F(StartupTest, DefaultsReportAddressIrqAndBaud) {
   EXPECT_NE(rig.console.screen.find(" I/O addr = 0x02F8, IRQ=3(vect=0x000B,8259=20)\n"),
             std::string::npos);
   EXPECT_NE(rig.console.screen.find(" BAUDRATE = 57600\n"), std::string::npos);
-  EXPECT_EQ(rig.serial.opened_path, "/dev/ttyS1");
+  EXPECT_EQ(rig.serial.opened_path, platform::default_device_name(0x2F8));
   EXPECT_EQ(rig.serial.opened_baud, 57600);
 }
 
 TEST_F(StartupTest, BannerColourIsTakenFromTheVersion) {
   EXPECT_EQ(banner_colour("1.53"), 36);
   run();
-  EXPECT_EQ(rig.console.screen.rfind("\x1b[36;1mdravel -- Korvane debug system console program\n", 0),
-            0u);
+  EXPECT_EQ(
+      rig.console.screen.rfind("\x1b[36;1mdravel -- Korvane debug system console program\n", 0),
+      0u);
   EXPECT_NE(rig.console.screen.find("\x1b[7m F1 \x1b[0;36;1m  ----> display help\n"),
             std::string::npos);
 }
@@ -38,7 +39,7 @@ TEST_F(StartupTest, EnvironmentAndOptionMergeFieldByField) {
   run();
   EXPECT_NE(rig.console.screen.find("0x03F8, IRQ=3("), std::string::npos);
   EXPECT_NE(rig.console.screen.find("= 57600\n"), std::string::npos);
-  EXPECT_EQ(rig.serial.opened_path, "/dev/ttyS0");
+  EXPECT_EQ(rig.serial.opened_path, platform::default_device_name(0x3F8));
 
   Rig second;
   second.env["KRVB7100"] = "3f8,4,9600";
@@ -92,7 +93,8 @@ TEST_F(StartupTest, DeviceOptionWinsOverTheEnvironment) {
 TEST_F(StartupTest, OpenFailureNamesTheDeviceAndGoesOn) {
   rig.serial.fail_open = true;
   EXPECT_EQ(run(), 1);
-  EXPECT_NE(rig.console.screen.find("cannot open /dev/ttyS1: No such file or directory\n"),
+  EXPECT_NE(rig.console.screen.find("cannot open " + platform::default_device_name(0x2F8) +
+                                    ": No such file or directory\n"),
             std::string::npos);
   EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
 }
