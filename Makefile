@@ -1,5 +1,5 @@
 # Short commands; CMake presets do the work.
-.PHONY: all build demo test test-release test-asan format clean
+.PHONY: all build demo test test-release test-asan windows-test format clean
 
 all: build
 
@@ -21,6 +21,10 @@ test-asan:
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 	ctest --preset asan
+
+# Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
+windows-test:
+	tests/windows/windows_test.sh
 
 format:
 	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -14,6 +14,7 @@ HANDLE g_wake = nullptr;
 HANDLE g_finished = nullptr;
 HANDLE g_main_thread = nullptr;
 std::atomic<bool> g_shell_running{false};
+std::atomic<int> g_ctrl_c_keys{0};
 
 // The system ends the process when the handler returns from a close event, and at the latest
 // after about five seconds.
@@ -30,6 +31,13 @@ void ask_to_end(int signal_number) {
 BOOL WINAPI on_control_event(DWORD type) {
   switch (type) {
     case CTRL_C_EVENT:
+      // Raw input makes Ctrl-C a key; a console that sends the event all the same (Wine's
+      // on a terminal) gets the same result.
+      if (!g_shell_running.load()) {
+        g_ctrl_c_keys.fetch_add(1);
+        if (g_wake != nullptr) SetEvent(g_wake);
+      }
+      return TRUE;
     case CTRL_BREAK_EVENT:
       if (!g_shell_running.load()) ask_to_end(SIGINT);
       return TRUE;
@@ -64,6 +72,10 @@ HANDLE ConsoleControl::wake_event() const {
 
 void ConsoleControl::set_shell_running(bool running) {
   g_shell_running.store(running);
+}
+
+int ConsoleControl::take_ctrl_c_keys() {
+  return g_ctrl_c_keys.exchange(0);
 }
 
 }  // namespace dravel::platform

@@ -1,6 +1,7 @@
 #pragma once
-// Ctrl-C, Ctrl-Break and closing the console window end the program through the signal flag,
-// so it closes the port, saves the history and restores the console as on any other end.
+// Ctrl-Break and closing the console window end the program through the signal flag, so it
+// closes the port, saves the history and restores the console as on any other end. Ctrl-C is
+// a key for the target (the monitor's break), also where the console sends it as an event.
 #include <windows.h>
 
 namespace dravel::platform {
@@ -17,6 +18,8 @@ class ConsoleControl {
   HANDLE wake_event() const;
   // While a shell command runs, Ctrl-C and Ctrl-Break belong to it.
   void set_shell_running(bool running);
+  // Ctrl-C presses that came as control events since the last call; they are keys for the target.
+  int take_ctrl_c_keys();
 };
 
 }  // namespace dravel::platform

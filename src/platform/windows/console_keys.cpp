@@ -22,6 +22,26 @@ constexpr SpecialKey SPECIAL_KEYS[] = {
     {VK_F11, 0x85},    {VK_F12, 0x86},
 };
 
+struct FixedCharacter {
+  std::uint16_t virtual_key;
+  std::uint8_t ch;
+};
+
+// Keys whose character a console may leave out (Wine's gives ESC without one).
+constexpr FixedCharacter FIXED_CHARACTERS[] = {
+    {VK_ESCAPE, 27},
+    {VK_RETURN, '\r'},
+    {VK_BACK, 8},
+    {VK_TAB, '\t'},
+};
+
+std::uint8_t character_of(const ConsoleKeyEvent& event) {
+  if (event.ch != 0) return event.ch;
+  for (const FixedCharacter& f : FIXED_CHARACTERS)
+    if (f.virtual_key == event.virtual_key) return f.ch;
+  return 0;
+}
+
 // A held key repeats at most this often per event; more would only flood the key queue.
 constexpr std::uint16_t MAX_REPEAT = 64;
 
@@ -50,8 +70,9 @@ void append_key_bytes(const ConsoleKeyEvent& event, std::deque<std::uint8_t>& ou
     }
     return;
   }
-  if (event.ch == 0) return;
-  for (int i = 0; i < times; ++i) out.push_back(event.ch);
+  std::uint8_t ch = character_of(event);
+  if (ch == 0) return;
+  for (int i = 0; i < times; ++i) out.push_back(ch);
 }
 
 }  // namespace dravel::platform

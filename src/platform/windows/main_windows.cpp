@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   using namespace dravel::platform;
   // Made first and so gone last: a close event waits until the console below is restored.
   ConsoleControl control;
-  WinConsole console;
+  WinConsole console(control);
   WinSerialDevice serial;
   WinClock clock;
   WinFiles files;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/windows/console_control.h"
 #include "platform/windows/console_keys.h"
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
@@ -46,7 +47,7 @@ constexpr std::size_t STREAM_CHUNK = 256;
 
 }  // namespace
 
-WinConsole::WinConsole() {
+WinConsole::WinConsole(ConsoleControl& control) : control_(control) {
   in_ = GetStdHandle(STD_INPUT_HANDLE);
   out_ = GetStdHandle(STD_OUTPUT_HANDLE);
   input_is_console_ =
@@ -91,8 +92,10 @@ void WinConsole::resume() {
 }
 
 std::size_t WinConsole::pump() {
-  if (in_ == nullptr || in_ == INVALID_HANDLE_VALUE) return 0;
-  return input_is_console_ ? pump_console() : pump_stream();
+  std::size_t added = 0;
+  for (int n = control_.take_ctrl_c_keys(); n > 0; --n, ++added) pending_.push_back(3);
+  if (in_ == nullptr || in_ == INVALID_HANDLE_VALUE) return added;
+  return added + (input_is_console_ ? pump_console() : pump_stream());
 }
 
 std::size_t WinConsole::pump_console() {

@@ -10,10 +10,13 @@
 
 namespace dravel::platform {
 
+class ConsoleControl;
+
 class WinConsole : public Console {
  public:
   // Saves the modes it finds and turns on ANSI output; the destructor puts them back.
-  WinConsole();
+  // Ctrl-C presses that `control` caught as events join the keys.
+  explicit WinConsole(ConsoleControl& control);
   WinConsole(const WinConsole&) = delete;
   WinConsole& operator=(const WinConsole&) = delete;
   ~WinConsole() override;
@@ -37,6 +40,7 @@ class WinConsole : public Console {
   std::size_t pump_stream();
   void apply_modes();
 
+  ConsoleControl& control_;
   HANDLE in_ = INVALID_HANDLE_VALUE;
   HANDLE out_ = INVALID_HANDLE_VALUE;
   bool input_is_console_ = false;

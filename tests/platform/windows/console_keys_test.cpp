@@ -56,9 +56,18 @@ TEST(ConsoleKeys, CharactersComeAsThemselves) {
   EXPECT_EQ(bytes_of(down('E', 0xE9)), "\xE9");     // a code-page letter, not a lead
 }
 
+TEST(ConsoleKeys, EscAndOthersGetTheirCharacterWhenTheConsoleLeavesItOut) {
+  EXPECT_EQ(bytes_of(down(VK_ESCAPE)), "\x1b");  // Wine's console on a terminal does this
+  EXPECT_EQ(bytes_of(down(VK_RETURN)), "\r");
+  EXPECT_EQ(bytes_of(down(VK_BACK)), "\b");
+  EXPECT_EQ(bytes_of(down(VK_TAB)), "\t");
+  EXPECT_EQ(bytes_of(down(VK_RETURN, '\n')), "\n");  // a character given wins (Ctrl-Enter)
+}
+
 TEST(ConsoleKeys, ReleasesAndBareModifiersGiveNothing) {
   EXPECT_EQ(bytes_of({false, 'A', 'a', 1}), "");
   EXPECT_EQ(bytes_of({false, VK_F1, 0, 1}), "");
+  EXPECT_EQ(bytes_of({false, VK_ESCAPE, 0, 1}), "");
   EXPECT_EQ(bytes_of(down(VK_SHIFT)), "");
   EXPECT_EQ(bytes_of(down(VK_CONTROL)), "");
   EXPECT_EQ(bytes_of(down(VK_CAPITAL)), "");

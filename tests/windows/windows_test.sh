@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The Windows build: cross-compile with MinGW-w64, run the unit tests under Wine, then drive
+# dravel.exe through Wine's COM port against krvbsim on a pty.
+#   WINDOWS_BUILD  cross build directory (default build/windows)
+#   NATIVE_BUILD   where krvbsim is built (default build/release, the release preset)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+WINDOWS_BUILD=${WINDOWS_BUILD:-build/windows}
+NATIVE_BUILD=${NATIVE_BUILD:-build/release}
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+[ -x "$WINE" ] || WINE=$(command -v wine64 || true)
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || true)
+
+# What the cross build and Wine need, installed once.
+need=()
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
+[ -n "$WINE" ] && [ -x "$WINE" ] || need+=(wine64)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+if [ "${#need[@]}" -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "windows-test needs ${need[*]}; install them as root (apt-get install ${need[*]})" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}"
+  WINE=/usr/lib/wine/wine64
+  [ -x "$WINE" ] || WINE=$(command -v wine64)
+  WINESERVER=/usr/lib/wine/wineserver
+  [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+fi
+
+cmake --preset windows -B "$WINDOWS_BUILD" >/dev/null
+cmake --build "$WINDOWS_BUILD" -j2
+
+# A private Wine prefix; console programs need no display.
+export WINEPREFIX="$PWD/$WINDOWS_BUILD/wineprefix" WINEDEBUG=-all
+unset DISPLAY
+trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  "$WINE" wineboot -i >/dev/null 2>&1 || true
+  "$WINESERVER" -w
+fi
+
+ctest --test-dir "$WINDOWS_BUILD" --output-on-failure -j2 --timeout 600
+
+if [ "$NATIVE_BUILD" = build/release ]; then
+  cmake --preset release >/dev/null
+else
+  cmake -S . -B "$NATIVE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$NATIVE_BUILD" -j2 --target krvbsim
+python3 tests/windows/wine_serial_check.py --dravel "$WINDOWS_BUILD/dravel.exe" \
+  --krvbsim "$NATIVE_BUILD/krvbsim" --wineprefix "$WINEPREFIX" --wine "$WINE"

@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""dravel.exe under Wine against krvbsim, through Wine's own COM port.
+
+Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32 serial code
+(CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
+Checks that the banner shows, that a typed line reaches the monitor, and that a dload lands in
+the monitor's memory. Every wait has a deadline; every process started here is ended here.
+"""
+import argparse
+import os
+import pty
+import re
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+WAIT_S = 60
+F2, F4, F9, F10 = b"\x1bOQ", b"\x1bOS", b"\x1b[20~", b"\x1b[21~"
+CSI = re.compile(rb"\x1b\[([0-9;?]*)([A-Za-z@])")
+
+
+def plain(screen: bytes) -> str:
+    """Wine redraws the console with cursor moves; keep the text, moves right as spaces."""
+
+    def one(m):
+        if m.group(2) == b"C":
+            return b" " * int(m.group(1) or b"1")
+        return b""
+
+    return CSI.sub(one, screen).replace(b"\r", b"").decode("latin-1")
+
+
+class Console:
+    """dravel.exe on a pty, as a user's terminal."""
+
+    def __init__(self, argv, env, cwd):
+        self.pid, self.fd = pty.fork()
+        if self.pid == 0:
+            os.chdir(cwd)
+            os.execvpe(argv[0], argv, env)
+        self.screen = b""
+        self.status = None
+
+    def read(self, seconds):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            ready, _, _ = select.select([self.fd], [], [], max(0.0, min(0.2, end - time.monotonic())))
+            if not ready:
+                continue
+            try:
+                data = os.read(self.fd, 65536)
+            except OSError:
+                return
+            if not data:
+                return
+            self.screen += data
+
+    def wait_for(self, text, what):
+        end = time.monotonic() + WAIT_S
+        while time.monotonic() < end:
+            if text in plain(self.screen):
+                return
+            self.read(0.2)
+            if self.exited():
+                break
+        raise AssertionError(f"{what}: {text!r} did not show; the screen was:\n{plain(self.screen)}")
+
+    def type(self, data):
+        os.write(self.fd, data)
+
+    def exited(self):
+        if self.status is None:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            if pid == self.pid:
+                self.status = os.waitstatus_to_exitcode(status)
+        return self.status is not None
+
+    def wait_exit(self):
+        end = time.monotonic() + WAIT_S
+        while time.monotonic() < end and not self.exited():
+            self.read(0.2)
+        return self.status
+
+    def stop(self):
+        if not self.exited():
+            os.kill(self.pid, signal.SIGKILL)
+            os.waitpid(self.pid, 0)
+        os.close(self.fd)
+
+
+def image(n, seed):
+    out = bytearray(n)
+    x = seed
+    for i in range(n):
+        x = (x * 1103515245 + 12345) & 0xFFFFFFFF
+        out[i] = (x >> 16) & 0xFF
+    return bytes(out)
+
+
+def start_krvbsim(krvbsim, work, data_size):
+    sim = subprocess.Popen(
+        [krvbsim, "--dump", f"80010000:{data_size:x}:{work}/memory", "--regs", f"{work}/regs"],
+        stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    end = time.monotonic() + WAIT_S
+    line = b""
+    while time.monotonic() < end and not line.endswith(b"\n"):
+        ready, _, _ = select.select([sim.stdout], [], [], 0.2)
+        if ready:
+            byte = os.read(sim.stdout.fileno(), 1)
+            if not byte:
+                break
+            line += byte
+    m = re.match(rb"krvbsim: serving on (\S+)", line)
+    if not m:
+        sim.kill()
+        sim.wait()
+        raise AssertionError(f"krvbsim did not say where it serves: {line!r}")
+    return sim, m.group(1).decode()
+
+
+def run(args):
+    wine = args.wine
+    env = dict(os.environ, WINEPREFIX=args.wineprefix, WINEDEBUG="-all", TERM="xterm")
+    env.pop("DISPLAY", None)
+    with tempfile.TemporaryDirectory(prefix="dravel-wine-") as work:
+        data = image(0x4001, 7)
+        with open(os.path.join(work, "image.bin"), "wb") as f:
+            f.write(data)
+        sim, pty_path = start_krvbsim(args.krvbsim, work, len(data))
+        link = os.path.join(args.wineprefix, "dosdevices", "com5")
+        if os.path.lexists(link):
+            os.unlink(link)
+        os.symlink(pty_path, link)
+        env["DRAVELHIS"] = "dravel.his"
+        console = Console([wine, args.dravel, "-d", "COM5"], env, work)
+        try:
+            console.wait_for("dravel -- Korvane debug system console program", "banner")
+            console.wait_for("BAUDRATE = 57600", "configuration report")
+            if "cannot open" in plain(console.screen):
+                raise AssertionError("COM5 did not open:\n" + plain(console.screen))
+            console.type(b"\r")
+            console.wait_for(">>", "monitor prompt")
+            console.type(b"sr gp 80001234\r")
+            console.wait_for("sr gp 80001234", "echo of the typed line")
+            print("wine: banner shown, typed line echoed by the monitor")
+
+            console.type(F9 + F4)
+            console.wait_for("Dload", "dload prompt")
+            console.type(b"image.bin 80010000\r")
+            console.wait_for("004001:", "dload progress")
+            console.type(b"\r")
+            console.type(F10 + F2)
+            status = console.wait_exit()
+            if status != 0:
+                raise AssertionError(f"dravel.exe ended with {status}:\n{plain(console.screen)}")
+        finally:
+            console.stop()
+            if sim.poll() is None:
+                sim.send_signal(signal.SIGTERM)
+            try:
+                sim.wait(timeout=WAIT_S)
+            except subprocess.TimeoutExpired:
+                sim.kill()
+                sim.wait()
+            if os.path.lexists(link):
+                os.unlink(link)
+
+        with open(os.path.join(work, "regs")) as f:
+            regs = f.read()
+        if not re.search(r"^gp 0*80001234$", regs, re.M):
+            raise AssertionError("the typed line did not set gp in the monitor:\n" + regs)
+        with open(os.path.join(work, "memory"), "rb") as f:
+            memory = f.read()
+        if memory != data:
+            raise AssertionError(f"dload did not land: {len(memory)} bytes, first difference at "
+                                 f"{next((i for i, (a, b) in enumerate(zip(memory, data)) if a != b), None)}")
+        print("wine: gp set by the typed line, 0x4001 bytes of dload in the monitor's memory")
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__)
+    p.add_argument("--dravel", required=True)
+    p.add_argument("--krvbsim", required=True)
+    p.add_argument("--wineprefix", required=True)
+    p.add_argument("--wine", default="/usr/lib/wine/wine64")
+    args = p.parse_args()
+    for name in ("dravel", "krvbsim", "wineprefix"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    try:
+        run(args)
+    except AssertionError as e:
+        print(f"FAILED: {e}", file=sys.stderr)
+        return 1
+    print("1 passed, 0 failed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
