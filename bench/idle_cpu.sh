@@ -51,7 +51,14 @@ drain(start + seconds)
 used = (cpu_ticks() - start_cpu) / tick
 elapsed = time.monotonic() - start
 os.kill(pid, signal.SIGTERM)
-os.waitpid(pid, 0)
+for _ in range(100):  # it should end at once; never leave it behind
+    if os.waitpid(pid, os.WNOHANG)[0] == pid:
+        break
+    drain(time.monotonic() + 0.05)
+else:
+    os.kill(pid, signal.SIGKILL)
+    os.waitpid(pid, 0)
+    print("dravel did not end on SIGTERM", file=sys.stderr)
 percent = 100.0 * used / elapsed
 print(f"idle dravel: {percent:.3f}% of a core over {elapsed:.1f} s"
       + (" (device hung up)" if hangup else ""))

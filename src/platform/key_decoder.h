@@ -40,7 +40,7 @@ class KeyDecoder {
   std::string seq_;              // bytes of the sequence being read, ESC first
   std::int64_t started_ms_ = 0;  // when the pending sequence's ESC arrived
   std::int64_t now_ms_ = 0;      // time of the byte being processed
-  bool discarding_ = false;  // inside an overlong sequence, until its final byte
+  bool discarding_ = false;      // inside an overlong sequence, until its final byte
   std::deque<std::uint8_t> out_;
 };
 

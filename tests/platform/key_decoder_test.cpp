@@ -29,24 +29,57 @@ TEST(KeyDecoder, EveryNamedKeyInEveryTerminalsSpelling) {
     KeyCode key;
   };
   const Case cases[] = {
-      {"\x1b[A", key::UP},      {"\x1bOA", key::UP},      {"\x1b[B", key::DOWN},
-      {"\x1bOB", key::DOWN},    {"\x1b[C", key::RIGHT},   {"\x1bOC", key::RIGHT},
-      {"\x1b[D", key::LEFT},    {"\x1bOD", key::LEFT},    {"\x1b[2~", key::INS},
-      {"\x1b[3~", key::DEL},    {"\x1b[1~", key::HOME},   {"\x1b[7~", key::HOME},
-      {"\x1b[H", key::HOME},    {"\x1bOH", key::HOME},    {"\x1b[4~", key::END},
-      {"\x1b[8~", key::END},    {"\x1b[F", key::END},     {"\x1bOF", key::END},
-      {"\x1b[5~", key::PGUP},   {"\x1b[6~", key::PGDN},   {"\x1bOP", key::F1},
-      {"\x1bOQ", key::F2},      {"\x1bOR", key::F3},      {"\x1bOS", key::F4},
-      {"\x1b[11~", key::F1},    {"\x1b[12~", key::F2},    {"\x1b[13~", key::F3},
-      {"\x1b[14~", key::F4},    {"\x1b[[A", key::F1},     {"\x1b[[B", key::F2},
-      {"\x1b[[C", key::F3},     {"\x1b[[D", key::F4},     {"\x1b[[E", key::F5},
-      {"\x1b[15~", key::F5},    {"\x1b[17~", key::F6},    {"\x1b[18~", key::F7},
-      {"\x1b[19~", key::F8},    {"\x1b[20~", key::F9},    {"\x1b[21~", key::F10},
-      {"\x1b[23~", key::F11},   {"\x1b[24~", key::F12},
+      {"\x1b[A", key::UP},
+      {"\x1bOA", key::UP},
+      {"\x1b[B", key::DOWN},
+      {"\x1bOB", key::DOWN},
+      {"\x1b[C", key::RIGHT},
+      {"\x1bOC", key::RIGHT},
+      {"\x1b[D", key::LEFT},
+      {"\x1bOD", key::LEFT},
+      {"\x1b[2~", key::INS},
+      {"\x1b[3~", key::DEL},
+      {"\x1b[1~", key::HOME},
+      {"\x1b[7~", key::HOME},
+      {"\x1b[H", key::HOME},
+      {"\x1bOH", key::HOME},
+      {"\x1b[4~", key::END},
+      {"\x1b[8~", key::END},
+      {"\x1b[F", key::END},
+      {"\x1bOF", key::END},
+      {"\x1b[5~", key::PGUP},
+      {"\x1b[6~", key::PGDN},
+      {"\x1bOP", key::F1},
+      {"\x1bOQ", key::F2},
+      {"\x1bOR", key::F3},
+      {"\x1bOS", key::F4},
+      {"\x1b[11~", key::F1},
+      {"\x1b[12~", key::F2},
+      {"\x1b[13~", key::F3},
+      {"\x1b[14~", key::F4},
+      {"\x1b[[A", key::F1},
+      {"\x1b[[B", key::F2},
+      {"\x1b[[C", key::F3},
+      {"\x1b[[D", key::F4},
+      {"\x1b[[E", key::F5},
+      {"\x1b[15~", key::F5},
+      {"\x1b[17~", key::F6},
+      {"\x1b[18~", key::F7},
+      {"\x1b[19~", key::F8},
+      {"\x1b[20~", key::F9},
+      {"\x1b[21~", key::F10},
+      {"\x1b[23~", key::F11},
+      {"\x1b[24~", key::F12},
       // with modifiers: xterm's ;mod parameters, the old SS3 form, rxvt's endings
-      {"\x1b[1;2P", key::F1},   {"\x1b[1;5A", key::UP},   {"\x1bO2Q", key::F2},
-      {"\x1b[15;5~", key::F5},  {"\x1b[3;3~", key::DEL},  {"\x1b[17^", key::F6},
-      {"\x1b[2$", key::INS},    {"\x1b[a", key::UP},      {"\x1bOd", key::LEFT},
+      {"\x1b[1;2P", key::F1},
+      {"\x1b[1;5A", key::UP},
+      {"\x1bO2Q", key::F2},
+      {"\x1b[15;5~", key::F5},
+      {"\x1b[3;3~", key::DEL},
+      {"\x1b[17^", key::F6},
+      {"\x1b[2$", key::INS},
+      {"\x1b[a", key::UP},
+      {"\x1bOd", key::LEFT},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.seq)));
@@ -98,8 +131,8 @@ TEST(KeyDecoder, LoneEscWaitsItsLookAheadThenIsEsc) {
 
 TEST(KeyDecoder, UnknownSequencesAreDroppedWhole) {
   // Alt+x, an unknown CSI, bracketed-paste marks, an unknown SS3, a Linux one out of range.
-  for (const char* seq : {"\x1bx", "\x1b[99~", "\x1b[200~", "\x1b[Z", "\x1bOz", "\x1b[[Z",
-                          "\x1b[~", "\x1b[1;2;3;4;5;6;7;8;9;0~"}) {
+  for (const char* seq : {"\x1bx", "\x1b[99~", "\x1b[200~", "\x1b[Z", "\x1bOz", "\x1b[[Z", "\x1b[~",
+                          "\x1b[1;2;3;4;5;6;7;8;9;0~"}) {
     SCOPED_TRACE(testing::PrintToString(std::string(seq)));
     KeyDecoder d;
     EXPECT_EQ(decode(d, std::string(seq) + "k"), "k");

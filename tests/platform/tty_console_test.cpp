@@ -91,7 +91,7 @@ TEST(TtyConsole, InputThatIsNotATerminalIsTakenAsItComesUntilItsEnd) {
   ::close(fds[1]);
   EXPECT_EQ(keys_of(console), "\x1bOPx");
   EXPECT_FALSE(console.key_waiting());
-  EXPECT_EQ(console.input_fd(), -1);  // at its end: never polled again
+  EXPECT_EQ(console.input_fd(), -1);      // at its end: never polled again
   EXPECT_EQ(console.read_key_byte(), 0);  // and never waited on
   ::close(fds[0]);
 }

@@ -11,19 +11,27 @@ namespace dravel::platform {
 namespace {
 
 // A COM port opened for reads that return at once has nothing to wait on, so it is looked at
-// in slices that start short (an answer is often due) and grow while the line stays quiet.
+// in slices that start short once it has spoken (an answer is often due) and grow while the
+// line stays quiet, up to a delay nobody notices at a terminal.
 constexpr DWORD FIRST_SLICE_MS = 1;
-constexpr DWORD LONGEST_SLICE_MS = 16;
+constexpr DWORD LONGEST_SLICE_MS = 32;
 // Input that can only be polled (a pipe) is looked at this often.
 constexpr DWORD POLL_SLICE_MS = 10;
 
 }  // namespace
 
+// A typed key is usually echoed: look at the port soon again.
+bool WinIdleWait::keys_arrived() {
+  if (console_.pump() == 0) return false;
+  slice_ms_ = FIRST_SLICE_MS;
+  return true;
+}
+
 void WinIdleWait::wait(int timeout_ms) {
   if (dravel::pending_signal() != 0) return;
   // Keys that came in since the last look end the wait; keys already taken in but not yet
   // read by anyone do not, or a wait that does not read the keyboard would spin.
-  if (console_.pump() > 0) return;
+  if (keys_arrived()) return;
 
   HANDLE handles[2];
   DWORD count = 0;
@@ -33,19 +41,28 @@ void WinIdleWait::wait(int timeout_ms) {
   bool keys_polled = keys == nullptr;
 
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
-  DWORD slice = FIRST_SLICE_MS;
+  bool read_after_wait = false;
   for (;;) {
     bool port_polled = serial_.is_open();
+    bool port_unknown = false;
     if (port_polled) {
       long pending = serial_.input_pending();
-      if (pending != 0) return;  // bytes to read, or the driver cannot tell: let the caller look
+      if (pending > 0) {
+        slice_ms_ = FIRST_SLICE_MS;
+        return;
+      }
+      port_unknown = pending < 0;
     }
     ULONGLONG now = GetTickCount64();
     if (now >= deadline) return;
     DWORD wait_ms = static_cast<DWORD>(deadline - now);
-    if (port_polled) {
-      wait_ms = std::min(wait_ms, slice);
-      slice = std::min(slice * 2, LONGEST_SLICE_MS);
+    if (port_unknown) {
+      // The driver cannot say what it holds: give the caller a read every slice.
+      wait_ms = std::min(wait_ms, POLL_SLICE_MS);
+      read_after_wait = true;
+    } else if (port_polled) {
+      wait_ms = std::min<DWORD>(wait_ms, slice_ms_);
+      slice_ms_ = std::min<DWORD>(slice_ms_ * 2, LONGEST_SLICE_MS);
     } else if (keys_polled) {
       wait_ms = std::min(wait_ms, POLL_SLICE_MS);
     }
@@ -53,13 +70,13 @@ void WinIdleWait::wait(int timeout_ms) {
     DWORD r = count > 0 ? WaitForMultipleObjects(count, handles, FALSE, wait_ms)
                         : (Sleep(wait_ms), WAIT_TIMEOUT);
     if (r == WAIT_TIMEOUT) {
-      if (keys_polled && console_.pump() > 0) return;
+      if ((keys_polled && keys_arrived()) || read_after_wait) return;
       continue;
     }
     if (r == WAIT_OBJECT_0 && wake_ != nullptr) return;
     if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) {
       // Key releases, focus and mouse events signal the handle too; they are read and dropped.
-      if (console_.pump() > 0) return;
+      if (keys_arrived()) return;
       // Still signalled with nothing readable: sleep rather than spin on it.
       if (WaitForSingleObject(keys, 0) == WAIT_OBJECT_0) Sleep(wait_ms);
       continue;

@@ -16,9 +16,12 @@ class WinIdleWait : public IdleWait {
   void wait(int timeout_ms) override;
 
  private:
+  bool keys_arrived();
+
   WinSerialDevice& serial_;
   WinConsole& console_;
   HANDLE wake_;
+  unsigned long slice_ms_ = 1;  // how long the port is left alone; grows while the line is quiet
 };
 
 }  // namespace dravel::platform
