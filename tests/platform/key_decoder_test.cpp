@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "support/fakes.h"
@@ -161,6 +162,39 @@ TEST(KeyDecoder, SequenceSplitAcrossReadsWithinTheLookAhead) {
   EXPECT_EQ(decode(d, "~", 49), std::string("\0\x3f", 2));
   EXPECT_EQ(decode(d, "\x1bO", 100), "");
   EXPECT_EQ(decode(d, "S", 149), std::string("\0\x3e", 2));
+}
+
+TEST(KeyDecoder, ArbitraryInputOnlyEverYieldsKnownKeysAndNoInventedEsc) {
+  std::mt19937 rng(7100);
+  const std::string alphabet = "\x1b\x1b\x1b[[[OOO0123456789;;~~$^@ABCDEFHPQRSabcdZz\r\x7f\x80\xff";
+  for (int round = 0; round < 2000; ++round) {
+    KeyDecoder d;
+    std::string in;
+    std::string out;
+    std::int64_t now = 0;
+    for (int i = 0; i < 40; ++i) {
+      char c = alphabet[rng() % alphabet.size()];
+      in.push_back(c);
+      now += rng() % 3 == 0 ? 60 : 1;  // some bytes after the look-ahead, most within it
+      out += decode(d, std::string(1, c), now);
+      ASSERT_LE(d.ms_until_expiry(now), KeyDecoder::ESC_LOOKAHEAD_MS);
+    }
+    d.flush();
+    out += decode(d, "");
+    ASSERT_FALSE(d.pending());
+    std::size_t esc_in = 0, esc_out = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      if (out[i] == '\0') {
+        ASSERT_LT(i + 1, out.size()) << "an extended key lost its scan code";
+        int scan = static_cast<std::uint8_t>(out[++i]);
+        ASSERT_TRUE(scan == 0 || translate_scan_code(scan) >= key::FIRST_SPECIAL) << scan;
+      } else if (out[i] == '\x1b') {
+        ++esc_out;
+      }
+    }
+    for (char c : in) esc_in += c == '\x1b';
+    ASSERT_LE(esc_out, esc_in);
+  }
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 
 namespace dravel::platform {
 
-// Sleeps in poll() until the serial line or the keyboard has input, or the timeout.
+// Sleeps in poll() until the serial line or the keyboard brings new input, or the
+// timeout. Input is taken in as it wakes the wait, so a caller that leaves it unread
+// (a prompt while the board talks, a wait on the board while keys are typed) sleeps
+// on instead of being woken again at once.
 class PollIdleWait : public IdleWait {
  public:
   PollIdleWait(TtySerial& serial, TtyConsole& console) : serial_(serial), console_(console) {}
@@ -14,6 +17,7 @@ class PollIdleWait : public IdleWait {
  private:
   TtySerial& serial_;
   TtyConsole& console_;
+  std::uint64_t keys_seen_ = 0;
 };
 
 }  // namespace dravel::platform

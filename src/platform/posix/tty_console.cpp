@@ -25,6 +25,7 @@ bool TtyConsole::read_input(int timeout_ms) {
     return false;
   }
   std::int64_t now = steady_ms();
+  std::size_t before = keys_.size();
   for (ssize_t i = 0; i < n; ++i) {
     if (decode_)
       decoder_.feed(buf[i], now);
@@ -32,6 +33,7 @@ bool TtyConsole::read_input(int timeout_ms) {
       keys_.push_back(buf[i]);
   }
   while (decoder_.has_output()) keys_.push_back(decoder_.take());
+  keys_arrived_ += keys_.size() - before;
   return true;
 }
 
@@ -44,7 +46,10 @@ void TtyConsole::settle_escape() {
     } else {
       decoder_.flush();
     }
-    while (decoder_.has_output()) keys_.push_back(decoder_.take());
+    while (decoder_.has_output()) {
+      keys_.push_back(decoder_.take());
+      ++keys_arrived_;
+    }
   }
 }
 

@@ -19,10 +19,18 @@ class TtyConsole : public Console {
   void write(std::string_view text) override;
   void set_raw(bool raw) override { mode_.set_raw(raw); }
 
-  // For the idle wait: the input fd while it can still deliver keys, else -1.
-  int input_fd() const { return input_open_ ? in_fd_ : -1; }
+  // For the idle wait: the input fd while it can still deliver keys and there is room
+  // to hold them, else -1.
+  int input_fd() const { return input_open_ && keys_.size() < KEY_ROOM ? in_fd_ : -1; }
+  // Takes in what input has now, so a caller that is not reading keys is not woken
+  // again and again by the same bytes.
+  void take_input() { read_input(0); }
   // Keys already decoded and waiting to be read.
   bool has_keys() const { return !keys_.empty(); }
+  // How many keys have arrived so far; tells the idle wait whether any are new.
+  std::uint64_t keys_arrived() const { return keys_arrived_; }
+
+  static constexpr std::size_t KEY_ROOM = 1024;
 
  private:
   // Reads what input has within `timeout_ms`; true when bytes arrived.
@@ -36,6 +44,7 @@ class TtyConsole : public Console {
   bool input_open_ = true;
   KeyDecoder decoder_;
   std::deque<std::uint8_t> keys_;
+  std::uint64_t keys_arrived_ = 0;
 };
 
 }  // namespace dravel::platform

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -120,11 +121,29 @@ void TtySerial::close() {
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
+  held_.clear();
   hang_up_seen_ = false;
   hung_up_ = false;
 }
 
+void TtySerial::take_input() {
+  if (fd_ < 0 || hung_up_) return;
+  std::uint8_t buf[4096];
+  while (held_.size() < HOLD_ROOM) {
+    std::size_t room = HOLD_ROOM - held_.size();
+    ssize_t n = ::read(fd_, buf, room < sizeof buf ? room : sizeof buf);
+    if (n <= 0) return;  // nothing more now; failures show on the next read
+    held_.insert(held_.end(), buf, buf + n);
+  }
+}
+
 long TtySerial::read(std::uint8_t* buf, std::size_t max) {
+  if (!held_.empty()) {
+    std::size_t n = held_.size() < max ? held_.size() : max;
+    std::copy_n(held_.begin(), n, buf);
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
+    return static_cast<long>(n);
+  }
   if (fd_ < 0 || hung_up_) return -1;
   ssize_t n = ::read(fd_, buf, max);
   if (n > 0) return n;

@@ -4,6 +4,7 @@
 #include <termios.h>
 
 #include <cstdint>
+#include <deque>
 
 #include "platform/serial_device.h"
 
@@ -19,18 +20,25 @@ class TtySerial : public SerialDevice {
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
 
-  // For the idle wait: the fd while the line is usable, else -1.
-  int fd() const { return hung_up_ ? -1 : fd_; }
+  // For the idle wait: the fd while the line is usable and there is room to take in
+  // what it brings, else -1.
+  int fd() const { return hung_up_ || held_.size() >= HOLD_ROOM ? -1 : fd_; }
+  // Takes in what the line has now, held for the next read, so a caller that is not
+  // reading the line (a prompt, say) is not woken again and again by the same bytes.
+  void take_input();
   // The idle wait saw a hang-up; the next read that finds nothing marks the line gone.
   void note_hang_up() { hang_up_seen_ = true; }
 
   // A write that makes no progress for this long gives up (the far end is gone).
   int stall_limit_ms = 30'000;
 
+  static constexpr std::size_t HOLD_ROOM = 64 * 1024;
+
  private:
   int fd_ = -1;
   bool hang_up_seen_ = false;
   bool hung_up_ = false;
+  std::deque<std::uint8_t> held_;  // taken in by the idle wait, not yet read
 };
 
 // The speed constant of a standard rate, or 0 when there is none.
