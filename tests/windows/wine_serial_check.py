@@ -3,8 +3,8 @@
 
 Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32 serial code
 (CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
-Checks that the banner shows, that a typed line reaches the monitor, and that a dload lands in
-the monitor's memory. Every wait has a deadline; every process started here is ended here.
+Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
+cmd.exe, and that a dload lands in the monitor's memory. Every wait has a deadline; every process started here is ended here.
 """
 import argparse
 import os
@@ -18,6 +18,7 @@ import tempfile
 import time
 
 WAIT_S = 60
+# Wine's console on a terminal knows F1-F4 only in their SS3 form.
 F2, F4, F9, F10 = b"\x1bOQ", b"\x1bOS", b"\x1b[20~", b"\x1b[21~"
 CSI = re.compile(rb"\x1b\[([0-9;?]*)([A-Za-z@])")
 
@@ -61,10 +62,13 @@ class Console:
     def wait_for(self, text, what):
         end = time.monotonic() + WAIT_S
         while time.monotonic() < end:
-            if text in plain(self.screen):
+            if text.lower() in plain(self.screen).lower():
                 return
             self.read(0.2)
             if self.exited():
+                self.read(0.5)
+                if text.lower() in plain(self.screen).lower():
+                    return
                 break
         raise AssertionError(f"{what}: {text!r} did not show; the screen was:\n{plain(self.screen)}")
 
@@ -147,14 +151,24 @@ def run(args):
             console.wait_for("sr gp 80001234", "echo of the typed line")
             print("wine: banner shown, typed line echoed by the monitor")
 
+            # The shell escape, with the console modes handed over and taken back.
+            console.type(F2)
+            console.wait_for("Dos", "shell prompt")
+            console.type(b"echo shell-ran-%COMSPEC%\r")
+            console.wait_for("shell-ran-C:\\windows\\system32\\cmd.exe", "shell command output")
+            print("wine: shell command ran through cmd.exe")
+
             console.type(F9 + F4)
             console.wait_for("Dload", "dload prompt")
             console.type(b"image.bin 80010000\r")
             console.wait_for("004001:", "dload progress")
             console.type(b"\r")
-            console.type(F10 + F2)
+            console.wait_for(">>", "monitor prompt after the dload")
+            # ESC: Ctrl-C to the monitor, then the end, with the history saved.
+            console.type(b"\x1b")
+            console.wait_for("Terminate by user!", "end by ESC")
             status = console.wait_exit()
-            if status != 0:
+            if status != 1:
                 raise AssertionError(f"dravel.exe ended with {status}:\n{plain(console.screen)}")
         finally:
             console.stop()
@@ -168,6 +182,10 @@ def run(args):
             if os.path.lexists(link):
                 os.unlink(link)
 
+        with open(os.path.join(work, "dravel.his"), "rb") as f:
+            history = f.read()
+        if b"image.bin 80010000\n" not in history:
+            raise AssertionError(f"the history was not saved: {history!r}")
         with open(os.path.join(work, "regs")) as f:
             regs = f.read()
         if not re.search(r"^gp 0*80001234$", regs, re.M):
