@@ -8,6 +8,9 @@
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
 #endif
+#ifndef DISABLE_NEWLINE_AUTO_RETURN
+#define DISABLE_NEWLINE_AUTO_RETURN 0x0008
+#endif
 #ifndef ENABLE_VIRTUAL_TERMINAL_INPUT
 #define ENABLE_VIRTUAL_TERMINAL_INPUT 0x0200
 #endif
@@ -68,7 +71,8 @@ WinConsole::~WinConsole() {
 void WinConsole::apply_modes() {
   if (output_is_console_) {
     // "\n" keeps its console meaning of a new line at column 0: the messages rely on it.
-    DWORD mode = saved_out_mode_ | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+    DWORD mode = (saved_out_mode_ & ~DISABLE_NEWLINE_AUTO_RETURN) | ENABLE_PROCESSED_OUTPUT |
+                 ENABLE_VIRTUAL_TERMINAL_PROCESSING;
     if (!SetConsoleMode(out_, mode))
       SetConsoleMode(out_, saved_out_mode_ | ENABLE_PROCESSED_OUTPUT);
   }
