@@ -1,4 +1,5 @@
 // krvbsim: a simulated KRVB7100 debug monitor on a pseudo-terminal.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
   } else {
     if (!child.start(options.command, pty.path(), error)) return fail(error);
     status = serve(monitor, pty, signals, &child);
+    // Only a failed pty ends the loop before the child: do not leave it behind.
+    child.signal(SIGTERM);
   }
 
   std::vector<std::string> errors;
