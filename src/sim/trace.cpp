@@ -6,7 +6,6 @@ namespace dravel::sim {
 
 void Trace::record(Direction d, std::string_view bytes) {
   if (bytes.empty()) return;
-  if (listener_) listener_(d, bytes);
   if (!keep_) return;
   if (!entries_.empty() && entries_.back().direction == d) {
     entries_.back().bytes.append(bytes);

@@ -3,7 +3,6 @@
 // same direction are kept as one entry.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +18,6 @@ struct TraceEntry {
 
 class Trace {
  public:
-  using Listener = std::function<void(Direction, std::string_view)>;
-
   void record(Direction d, std::string_view bytes);
 
   const std::vector<TraceEntry>& entries() const { return entries_; }
@@ -29,16 +26,13 @@ class Trace {
   std::string to_host() const { return joined(Direction::to_host); }
   void clear() { entries_.clear(); }
 
-  // Also hands every recorded piece to `listener` (e.g. a wire log).
-  void set_listener(Listener listener) { listener_ = std::move(listener); }
-  // A long-running program that only logs can stop keeping entries.
+  // A long-running program that keeps no log need not keep entries.
   void set_keep(bool keep) { keep_ = keep; }
 
  private:
   std::string joined(Direction d) const;
 
   std::vector<TraceEntry> entries_;
-  Listener listener_;
   bool keep_ = true;
 };
 

@@ -28,7 +28,8 @@ int wait_ms(std::uint64_t when, std::uint64_t now) {
 
 }  // namespace
 
-int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child) {
+int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child,
+          const std::function<void()>& before_wait) {
   std::string out;  // taken from the monitor, not yet taken by the pty
   std::uint8_t buf[4096];
   for (;;) {
@@ -50,6 +51,7 @@ int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child) 
     int timeout = -1;
     if (out.empty() && m.has_output()) timeout = wait_ms(m.next_output_us(now), now);
 
+    before_wait();
     pollfd fds[2] = {{pty.master(), static_cast<short>(POLLIN | (out.empty() ? 0 : POLLOUT)), 0},
                      {signals.fd(), POLLIN, 0}};
     if (::poll(fds, 2, timeout) < 0) {

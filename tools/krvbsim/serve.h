@@ -1,6 +1,8 @@
 #pragma once
 // The serving loop: bytes between the pty and the simulated monitor, paced when asked,
 // asleep in poll() whenever there is nothing to do.
+#include <functional>
+
 #include "child.h"
 #include "pty.h"
 #include "signals.h"
@@ -9,7 +11,8 @@
 namespace krvbsim {
 
 // Serves until SIGINT/SIGTERM/SIGHUP (status 0) or, with a child, until it ends (its
-// status); 1 when the pty fails.
-int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child);
+// status); 1 when the pty fails. `before_wait` runs each time before the loop sleeps.
+int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child,
+          const std::function<void()>& before_wait);
 
 }  // namespace krvbsim

@@ -52,7 +52,7 @@ void write_results(dravel::sim::Monitor& m, const Options& o, std::vector<std::s
 }
 
 WireLog::~WireLog() {
-  if (monitor_ != nullptr) monitor_->trace().set_listener({});
+  write();
   if (file_ != nullptr) std::fclose(file_);
 }
 
@@ -62,15 +62,20 @@ bool WireLog::open(const std::string& path, dravel::sim::Monitor& m, std::string
     error = path + ": " + std::strerror(errno);
     return false;
   }
-  std::FILE* f = file_;
   monitor_ = &m;
-  m.trace().set_keep(false);
-  m.trace().set_listener([f](dravel::sim::Direction d, std::string_view bytes) {
-    std::string lines = dravel::sim::format_trace_lines(d, bytes);
-    std::fwrite(lines.data(), 1, lines.size(), f);
-    std::fflush(f);
-  });
   return true;
+}
+
+void WireLog::write() {
+  if (file_ == nullptr || monitor_ == nullptr) return;
+  dravel::sim::Trace& trace = monitor_->trace();
+  if (trace.entries().empty()) return;
+  for (const dravel::sim::TraceEntry& e : trace.entries()) {
+    std::string lines = dravel::sim::format_trace_lines(e.direction, e.bytes);
+    std::fwrite(lines.data(), 1, lines.size(), file_);
+  }
+  std::fflush(file_);
+  trace.clear();
 }
 
 }  // namespace krvbsim

@@ -15,11 +15,13 @@ bool preload(dravel::sim::Monitor& m, const std::vector<Preload>& loads, std::st
 // Dumps and the register file; reasons for any that failed go to `errors`.
 void write_results(dravel::sim::Monitor& m, const Options& o, std::vector<std::string>& errors);
 
-// Logs the monitor's wire to a file as it happens.
+// Logs the monitor's wire to a file: what the trace gathered since the last write.
 class WireLog {
  public:
   ~WireLog();
   bool open(const std::string& path, dravel::sim::Monitor& m, std::string& error);
+  // Writes and forgets the trace so far; the serving loop calls it before it sleeps.
+  void write();
 
  private:
   std::FILE* file_ = nullptr;

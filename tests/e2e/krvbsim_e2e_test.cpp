@@ -1,0 +1,116 @@
+// krvbsim as a program: serving a pty on its own, and running dravel on one.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "e2e/pty_harness.h"
+#include "support/rig.h"
+
+namespace dravel::e2e {
+namespace {
+
+const std::string F4 = "\x1b[14~";
+
+// The host's bytes, read back from the hex columns of a wire log.
+std::string host_bytes(const std::string& log) {
+  std::string out;
+  std::size_t at = 0;
+  while ((at = log.find("H>M", at)) != std::string::npos) {
+    for (std::size_t i = at + 3; i + 2 < log.size() && log[i] == ' ' && log[i + 1] != ' '; i += 3)
+      out.push_back(static_cast<char>(std::stoi(log.substr(i + 1, 2), nullptr, 16)));
+    at += 3;
+  }
+  return out;
+}
+
+class KrvbsimE2E : public ::testing::Test {
+ protected:
+  std::unique_ptr<PtyProcess> run_dravel(std::vector<std::string> sim_options) {
+    sim_options.push_back("--");
+    sim_options.push_back(DRAVEL_BIN);
+    return std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
+                                        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+  }
+  test::TempDir dir;
+};
+
+TEST_F(KrvbsimE2E, DravelShowsTheMonitorTalksToItAndEscEndsBoth) {
+  auto p = run_dravel({"--wire-log", dir.file("wire"), "--regs", dir.file("regs")});
+  ASSERT_TRUE(p->wait_for("dravel -- Korvane debug system console program"));
+  ASSERT_TRUE(p->wait_for("KRVB7100 debug monitor (krvbsim simulator)"));
+  ASSERT_TRUE(p->wait_for(">> "));
+  p->type("help\r");
+  ASSERT_TRUE(p->wait_for("brd                    binary mode, memory to host"));
+  p->type("sr gp 1f00\r");
+  ASSERT_TRUE(p->wait_for("sr gp 1f00"));
+  p->type("\x1b");
+  EXPECT_TRUE(p->wait_for("Terminate by user!"));
+  EXPECT_EQ(p->wait_exit(), 1);
+  EXPECT_TRUE(same_mode(p->tty_settings(), p->initial_settings()));
+  // The files are written once dravel has gone; the break reached the monitor.
+  EXPECT_NE(test::TempDir::read(dir.file("regs")).find("gp 00001f00\n"), std::string::npos);
+  std::string from_host = host_bytes(test::TempDir::read(dir.file("wire")));
+  EXPECT_NE(from_host.find("help\rsr gp 1f00\r"), std::string::npos) << from_host;
+  EXPECT_TRUE(from_host.ends_with("\x03")) << from_host;
+}
+
+TEST_F(KrvbsimE2E, F4LoadsAnSRecordFileIntoTheSimulatedBoard) {
+  const std::string mot = std::string(DRAVEL_FIXTURES) + "/loader/hello.mot";
+  auto p = run_dravel({"--regs", dir.file("regs"), "--dump", "80010000:4:" + dir.file("mem")});
+  ASSERT_TRUE(p->wait_for(">> "));
+  p->type(F4);
+  ASSERT_TRUE(p->wait_for("Load"));
+  p->type(mot + "\r");
+  ASSERT_TRUE(p->wait_for("start 80010044"));
+  ASSERT_TRUE(p->wait_for(">> "));
+  p->type("\x1b");
+  EXPECT_EQ(p->wait_exit(), 1);
+  EXPECT_NE(test::TempDir::read(dir.file("regs")).find("epc 80010044\n"), std::string::npos);
+  EXPECT_EQ(test::TempDir::read(dir.file("mem")), std::string("\x01\x80\x06\x3c", 4));
+}
+
+TEST_F(KrvbsimE2E, ServesUntilTerminatedAndReportsItsPath) {
+  PtyProcess p(KRVBSIM_BIN, {"--load", std::string(DRAVEL_FIXTURES) + "/loader/hello.expect@0",
+                             "--dump", "0:5:" + dir.file("mem")});
+  ASSERT_TRUE(p.wait_for("krvbsim: serving on /dev/"));
+  ASSERT_TRUE(p.wait_for("\n"));
+  std::string out = p.output();
+  std::string path = out.substr(out.find("/dev/"));
+  path = path.substr(0, path.find_first_of("\r\n"));
+
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0) << path;
+  // The banner waits in the line for whoever opens it first.
+  std::string seen;
+  for (int i = 0; i < 100 && seen.find(">> ") == std::string::npos; ++i) {
+    char buf[256];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) seen.append(buf, static_cast<std::size_t>(n));
+    if (n <= 0) ::usleep(20'000);
+  }
+  EXPECT_NE(seen.find("KRVB7100 debug monitor"), std::string::npos);
+  ::close(fd);
+
+  p.send_signal(SIGTERM);
+  EXPECT_EQ(p.wait_exit(), 0);
+  EXPECT_EQ(test::TempDir::read(dir.file("mem")), "entry");
+}
+
+TEST_F(KrvbsimE2E, CommandLineMistakesAndAMissingCommand) {
+  PtyProcess bad(KRVBSIM_BIN, {"--baud", "fast"});
+  EXPECT_TRUE(bad.wait_for("krvbsim: bad value for --baud: \"fast\""));
+  EXPECT_EQ(bad.wait_exit(), 2);
+  PtyProcess help(KRVBSIM_BIN, {"--help"});
+  EXPECT_TRUE(help.wait_for("--mute-after TEXT"));
+  EXPECT_EQ(help.wait_exit(), 0);
+  PtyProcess missing(KRVBSIM_BIN, {"--", dir.file("no-such-program")});
+  EXPECT_TRUE(missing.wait_for("krvbsim: cannot run"));
+  EXPECT_EQ(missing.wait_exit(), 127);
+  PtyProcess status(KRVBSIM_BIN, {"--", "sh", "-c", "test -c \"$DRAVELPORT\" && exit 7"});
+  EXPECT_EQ(status.wait_exit(), 7);
+}
+
+}  // namespace
+}  // namespace dravel::e2e
