@@ -71,9 +71,10 @@ PassEnd receive_pass(State& s, PassWork& work) {
 
 }  // namespace
 
-void idle_wait(State& s) {
+void idle_wait(State& s, bool keys_only) {
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
-  if (s.port.has_unread()) return;
+  // Nobody reads the serial port while only a key is awaited: returning would spin.
+  if (!keys_only && s.port.has_unread()) return;
   s.io.idle.wait(IDLE_WAIT_MS);
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
 }

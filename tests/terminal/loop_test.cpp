@@ -14,8 +14,9 @@ struct LoopTest : ::testing::Test {
   void SetUp() override { rig.open_port(); }
   // Runs passes until the console has no key left and the queue to the target is empty.
   void settle() {
-    rig.pass_until([&] { return !rig.console.keys_left() && rig.s().keys.count == 0 &&
-                                rig.s().tx.count == 0; });
+    rig.pass_until([&] {
+      return !rig.console.keys_left() && rig.s().keys.count == 0 && rig.s().tx.count == 0;
+    });
   }
 };
 
@@ -98,6 +99,17 @@ TEST_F(LoopTest, AnIdlePassWaitsInsteadOfSpinning) {
   rig.console.type("k");
   terminal_pass(rig.s());  // a key: busy, no wait
   EXPECT_EQ(rig.idle.calls - before, 5);
+}
+
+TEST(KeyQueue, AKeyWaitIdlesWhileReadAheadSerialBytesWait) {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  const std::uint8_t ahead[] = {'>', ' '};
+  rig.s().port.unread(ahead, sizeof ahead);
+  rig.idle.on_wait = [&] { rig.console.type("k"); };
+  EXPECT_EQ(read_key(rig.s()), 'k');
+  EXPECT_EQ(rig.idle.calls, 1);
+  EXPECT_TRUE(rig.s().port.has_unread());  // still there for the loop
 }
 
 TEST(KeyQueue, HoldsExactly1024AndWraps) {
