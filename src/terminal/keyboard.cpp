@@ -6,31 +6,15 @@
 
 namespace dravel {
 
+// clang-format off
 const ExtendedKey extended_key_table[23] = {
-    {key::UP, 0x48},
-    {key::DOWN, 0x50},
-    {key::LEFT, 0x4B},
-    {key::RIGHT, 0x4D},
-    {key::INS, 0x52},
-    {key::DEL, 0x53},
-    {key::HOME, 0x47},
-    {key::END, 0x4F},
-    {key::PGUP, 0x49},
-    {key::PGDN, 0x51},
-    {key::F1, 0x3B},
-    {key::F2, 0x3C},
-    {key::F3, 0x3D},
-    {key::F4, 0x3E},
-    {key::F5, 0x3F},
-    {key::F6, 0x40},
-    {key::F7, 0x41},
-    {key::F8, 0x42},
-    {key::F9, 0x43},
-    {key::F10, 0x44},
-    {key::F11, 0x85},
-    {key::F12, 0x86},
-    {0, 0},
+    {key::UP, 0x48},   {key::DOWN, 0x50}, {key::LEFT, 0x4B}, {key::RIGHT, 0x4D}, {key::INS, 0x52},
+    {key::DEL, 0x53},  {key::HOME, 0x47}, {key::END, 0x4F},  {key::PGUP, 0x49},  {key::PGDN, 0x51},
+    {key::F1, 0x3B},   {key::F2, 0x3C},   {key::F3, 0x3D},   {key::F4, 0x3E},    {key::F5, 0x3F},
+    {key::F6, 0x40},   {key::F7, 0x41},   {key::F8, 0x42},   {key::F9, 0x43},    {key::F10, 0x44},
+    {key::F11, 0x85},  {key::F12, 0x86},  {0, 0},
 };
+// clang-format on
 
 void KeyQueue::push(KeyCode k) {
   data[static_cast<size_t>(write_index)] = k;
