@@ -1,5 +1,5 @@
 # Short commands; CMake presets do the work.
-.PHONY: all build demo test test-release test-asan windows-test format clean
+.PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke format clean
 
 all: build
 
@@ -25,6 +25,14 @@ test-asan:
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:
 	tests/windows/windows_test.sh
+
+# libFuzzer targets (clang): each for FUZZ_SECONDS, or a few seconds each for the smoke.
+FUZZ_SECONDS ?= 120
+fuzz:
+	fuzz/run_fuzzers.sh $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	fuzz/run_fuzzers.sh --smoke
 
 format:
 	find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

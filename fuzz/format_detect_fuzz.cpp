@@ -1,0 +1,60 @@
+// A file offered for loading: format detection, then the EXE or COFF headers as the loaders
+// read them, up to the first byte sent (where the console's ESC ends the program).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/program_exit.h"
+#include "fuzz_platform.h"
+#include "loader/binary_file.h"
+#include "loader/coff_headers.h"
+#include "loader/exe_header.h"
+#include "loader/exe_load.h"
+#include "loader/load_command.h"
+
+namespace {
+
+dravel::LoadFormat expected_format(const std::uint8_t* d, std::size_t n) {
+  if (n >= 2 && d[0] == 'S' && d[1] >= '0' && d[1] <= '9') return dravel::FORMAT_SREC;
+  if (n >= 8 && std::memcmp(d, "KV-R EXE", 8) == 0) return dravel::FORMAT_EXE;
+  if (n >= 2 && d[0] == 0x62 && d[1] == 0x01) return dravel::FORMAT_COFF;
+  return dravel::FORMAT_UNKNOWN;
+}
+
+void check_coff_headers(dravel::State& s, const char* path, std::size_t file_size) {
+  dravel::BinaryFile f = dravel::open_binary(path);
+  auto headers = dravel::coff_read_headers(s, f.get());
+  if (!headers) return;
+  // The section table was in the file: it cannot be longer than the file.
+  std::size_t table = headers->sections.size() * dravel::COFF_SECTION_HEADER_SIZE;
+  if (headers->sections.empty() ||
+      table + dravel::COFF_FILE_HEADER_SIZE + dravel::COFF_OPTIONAL_HEADER_SIZE > file_size)
+    std::abort();
+  for (const auto& section : headers->sections) dravel::coff_section_wanted(section);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static dravel::fuzz::MemFile file;
+  file.set(data, size);
+  const char* path = file.path().c_str();
+  dravel::fuzz::Rig rig;
+  dravel::State& s = rig.s();
+
+  dravel::LoadFormat format = dravel::detect_format(s, path);
+  if (format != expected_format(data, size)) std::abort();
+
+  std::uint8_t raw[dravel::EXE_HEADER_READ] = {};
+  std::memcpy(raw, data, std::min(size, sizeof raw));
+  dravel::exe_stack_pointer(dravel::parse_exe_header(raw));
+  check_coff_headers(s, path, size);
+
+  try {
+    if (format == dravel::FORMAT_EXE) dravel::exe_load(s, path, 1);
+    if (format == dravel::FORMAT_COFF) dravel::coff_load(s, path, 1);
+  } catch (const dravel::ProgramExit&) {
+  }
+  return 0;
+}
