@@ -73,9 +73,16 @@ void MemFile::set(const std::uint8_t* data, std::size_t size) {
   }
 }
 
+namespace {
+std::string g_scratch;
+void remove_scratch_dir() {
+  std::error_code ec;
+  std::filesystem::remove_all(g_scratch, ec);
+}
+}  // namespace
+
 void enter_scratch_dir() {
-  static bool entered = false;
-  if (entered) return;
+  if (!g_scratch.empty()) return;
   // In memory where there is such a file system: a disk file system flushes on every close.
   std::error_code ec;
   std::string base = std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : "/tmp";
@@ -84,7 +91,8 @@ void enter_scratch_dir() {
     std::perror("scratch directory");
     std::abort();
   }
-  entered = true;
+  g_scratch = templ;
+  std::atexit(remove_scratch_dir);
 }
 
 void clear_scratch_dir(const char* keep) {
