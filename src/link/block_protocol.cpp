@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/state.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "terminal/startup.h"
 #include "terminal/terminal_loop.h"
@@ -26,7 +27,7 @@ void put_be32(SerialPort& port, std::uint32_t v) {
 std::uint8_t read_one_byte(State& s) {
   for (;;) {
     std::uint8_t byte = 0;
-    int n = serial_read(s.port, &byte, 1);
+    int n = link_read(s, &byte, 1);
     terminate_on_abort(s, true);
     if (n == 1) return byte;
     idle_wait(s);
@@ -38,7 +39,7 @@ std::uint8_t read_payload(State& s, std::uint8_t* payload) {
   std::uint8_t sum = 0;
   int have = 0;
   while (have < PACKET_SIZE) {
-    int n = serial_read(s.port, payload + have, PACKET_SIZE - have);
+    int n = link_read(s, payload + have, PACKET_SIZE - have);
     for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + payload[have + i]);
     have += n;
     terminate_on_abort(s, true);

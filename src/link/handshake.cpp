@@ -5,6 +5,7 @@
 
 #include "core/state.h"
 #include "lineinput/console_out.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "terminal/startup.h"
 #include "terminal/terminal_loop.h"
@@ -63,7 +64,7 @@ int wait_prompt(State& s) {
     discard_console_key(s);
     std::uint8_t byte = 0;
     // One byte at a time, so what follows ">>" stays for the next reader.
-    if (serial_read(s.port, &byte, 1) != 1) {
+    if (link_read(s, &byte, 1) != 1) {
       idle_wait(s);
       continue;
     }
@@ -100,7 +101,7 @@ void wait_for_text(State& s, const char* pattern) {
   if (*want == '\0') return;
   std::uint8_t buf[TEXT_WAIT_READ];
   for (;;) {
-    int n = serial_read(s.port, buf, TEXT_WAIT_READ);
+    int n = link_read(s, buf, TEXT_WAIT_READ);
     for (int i = 0; i < n; ++i) {
       if (buf[i] != static_cast<std::uint8_t>(*want)) continue;
       if (*++want != '\0') continue;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/signal_flag.h"
 #include "core/state.h"
 #include "lineinput/console_out.h"
 
@@ -23,12 +24,32 @@ int SerialPort::read(std::uint8_t* buf, int max) {
   }
   if (!device_.is_open()) return 0;
   long n = device_.read(buf, static_cast<std::size_t>(max));
+  if (n < 0) mark_lost();
   return n > 0 ? static_cast<int>(n) : 0;
 }
 
 void SerialPort::write(const std::uint8_t* data, std::size_t n) {
   if (!device_.is_open() || n == 0) return;
-  device_.write(data, n);
+  // A write cut short by an ending signal says nothing about the device.
+  if (device_.write(data, n) < 0 && pending_signal() == 0) mark_lost();
+}
+
+void SerialPort::mark_lost() {
+  lost_reason_ = device_.failure();
+  // Closed, so nothing waits on the dead line and the name is free to come back.
+  device_.close();
+  lost_ = true;
+  loss_reported = false;
+}
+
+platform::OpenResult SerialPort::reopen() {
+  platform::OpenResult r = device_.open(name_, baud_);
+  if (r.ok) {
+    lost_ = false;
+    lost_reason_.clear();
+    unread_.clear();
+  }
+  return r;
 }
 
 void serial_open(State& s, long baud, unsigned io_address) {
@@ -41,6 +62,7 @@ void serial_open(State& s, long baud, unsigned io_address) {
     console_printf(s.console(), "cannot open %s: %s\n", name.c_str(), r.error.c_str());
     return;
   }
+  s.port.opened(baud);
   if (!r.warning.empty()) console_printf(s.console(), "warning: %s\n", r.warning.c_str());
 }
 

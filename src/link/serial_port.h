@@ -24,13 +24,34 @@ class SerialPort {
   void unread(const std::uint8_t* data, std::size_t n);
   bool has_unread() const { return !unread_.empty(); }
 
+  void clear_unread() { unread_.clear(); }
+
   // One read that never waits: 0 when nothing is waiting or the port is not open.
+  // A device that fails is closed and the port counts as lost.
   int read(std::uint8_t* buf, int max);
   void write(const std::uint8_t* data, std::size_t n);
 
+  // Opened at start-up; a lost port is opened again by the same name and rate.
+  void opened(long baud) {
+    baud_ = baud;
+    lost_ = false;
+  }
+  // The device failed while open (unplugged, hung up): closed until it can be opened again.
+  bool lost() const { return lost_; }
+  const std::string& lost_reason() const { return lost_reason_; }
+  // Said once per loss; reopening is tried about once a second (whole clock seconds).
+  bool loss_reported = false;
+  std::int64_t last_reopen_second = 0;
+  platform::OpenResult reopen();
+
  private:
+  void mark_lost();
+
   platform::SerialDevice& device_;
   std::string name_;
+  long baud_ = 0;
+  bool lost_ = false;
+  std::string lost_reason_;
   std::deque<std::uint8_t> unread_;
 };
 

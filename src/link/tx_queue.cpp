@@ -20,4 +20,15 @@ int tx_send_one(TxQueue& q, SerialPort& port) {
   return 0;
 }
 
+void tx_flush(TxQueue& q, SerialPort& port) {
+  std::uint8_t out[TxQueue::CAPACITY];
+  std::size_t n = 0;
+  while (q.count > 0) {
+    out[n++] = q.data[static_cast<size_t>(q.read_index)];
+    q.read_index = (q.read_index + 1) % TxQueue::CAPACITY;
+    --q.count;
+  }
+  port.write(out, n);
+}
+
 }  // namespace dravel

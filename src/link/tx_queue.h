@@ -21,5 +21,7 @@ struct TxQueue {
 void tx_enqueue(TxQueue& q, std::uint8_t byte);
 // Writes at most one queued byte; always 0.
 int tx_send_one(TxQueue& q, SerialPort& port);
+// Writes everything queued, oldest first, in one go.
+void tx_flush(TxQueue& q, SerialPort& port);
 
 }  // namespace dravel

@@ -85,6 +85,33 @@ bool take_file_name(const char* word, char (&name)[DSAVE_NAME_SIZE]) {
   return true;
 }
 
+// Until kept, dsave's output file goes when the command ends early (the device lost, ESC, a
+// write that failed), so a dump that exists is a whole one. Only a plain file is removed: the
+// name may be a device (/dev/full) or a link to something the user keeps.
+class PartialOutput {
+ public:
+  PartialOutput(State& s, const char* name, BinaryFile& file) : s_(s), name_(name), file_(file) {}
+  PartialOutput(const PartialOutput&) = delete;
+  PartialOutput& operator=(const PartialOutput&) = delete;
+  ~PartialOutput() {
+    if (kept_) return;
+    file_.reset();  // closed first: an open file cannot be removed everywhere
+    std::error_code ec;
+    namespace fs = std::filesystem;
+    if (fs::symlink_status(name_, ec).type() == fs::file_type::regular && fs::remove(name_, ec))
+      console_printf(s_.console(), "\"%s\" incomplete, removed\n\r", name_);
+    else
+      console_printf(s_.console(), "\"%s\" is incomplete\n\r", name_);
+  }
+  void keep() { kept_ = true; }
+
+ private:
+  State& s_;
+  const char* name_;
+  BinaryFile& file_;
+  bool kept_ = false;
+};
+
 // Both key handlers: one prompted line, logged in the form of a script line.
 int run_prompted(State& s, const char* prompt, const char* log_word,
                  int (*command)(State&, char*)) {
@@ -215,6 +242,7 @@ int dsave_command(State& s, char* argument) {
     console_printf(s.console(), "Can't create \"%s\": %s\n\r", name, std::strerror(errno));
     return -1;
   }
+  PartialOutput partial(s, name, out);
 
   enter_binary_read(s);
   std::int32_t remaining = size;
@@ -249,6 +277,7 @@ int dsave_command(State& s, char* argument) {
                    write_errno != 0 ? std::strerror(write_errno) : "write failed");
     return -1;
   }
+  partial.keep();
   console_printf(s.console(), "%ld(sec)\n", static_cast<long>(s.io.clock.seconds() - start));
   return 0;
 }

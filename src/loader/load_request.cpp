@@ -4,6 +4,7 @@
 #include "core/state.h"
 #include "lineinput/console_out.h"
 #include "lineinput/prompted_input.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
 #include "loader/load_command.h"
@@ -27,7 +28,7 @@ NameRead read_monitor_name(State& s, std::string& name) {
   int taken = 0;
   for (;;) {
     std::uint8_t b = 0;
-    int n = serial_read(s.port, &b, 1);
+    int n = link_read(s, &b, 1);
     bool sending = s.tx.count > 0;
     tx_send_one(s.tx, s.port);
     if (n == 1) {

@@ -6,6 +6,7 @@
 #include "core/state.h"
 #include "core/text_reader.h"
 #include "lineinput/console_out.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
 #include "terminal/keyboard.h"
@@ -25,7 +26,7 @@ void wait_for_ack(State& s, std::int64_t reference_time) {
   int matched = 0;
   for (;;) {
     std::uint8_t b = 0;
-    int n = serial_read(s.port, &b, 1);
+    int n = link_read(s, &b, 1);
     bool sending = s.tx.count > 0;
     tx_send_one(s.tx, s.port);
     if (n == 1 && static_cast<char>(b) == SREC_ACK[matched]) {

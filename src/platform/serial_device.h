@@ -23,6 +23,9 @@ class SerialDevice {
   virtual long read(std::uint8_t* buf, std::size_t max) = 0;
   // Returns when the driver has taken every byte; bytes written, or -1 on failure.
   virtual long write(const std::uint8_t* data, std::size_t n) = 0;
+  // Why the last read or write returned -1, in the system's words. A device that failed
+  // stays unusable until it is closed and opened again (an unplugged adapter, a hung-up pty).
+  virtual std::string failure() const { return "the device failed"; }
 };
 
 }  // namespace dravel::platform

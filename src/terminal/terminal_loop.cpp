@@ -10,6 +10,7 @@
 #include "lineinput/console_out.h"
 #include "lineinput/line_editor.h"
 #include "lineinput/prompted_input.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
 #include "terminal/startup.h"
@@ -51,22 +52,59 @@ PassEnd handle_key(State& s, KeyCode k) {
   return PassEnd::CONTINUE;
 }
 
-// Step 4: one byte out, up to 255 bytes in, shown, logged and watched.
+// Step 4: one byte out, up to 255 bytes in, shown, logged and watched. While reads come
+// back full, up to RECEIVE_BATCH of them are taken in one pass and their text reaches the
+// screen in one write: one write per read was most of the cost of a flood. Each read is
+// still a chunk of its own for the log and the watchers, one queued byte still leaves per
+// read, and the text is on the screen before any watcher's callback runs.
+constexpr int RECEIVE_BATCH = 16;
+
 PassEnd receive_pass(State& s, PassWork& work) {
   s.prompt_seen = false;
   if (s.tx.count > 0) work.busy = true;
-  tx_send_one(s.tx, s.port);
-  std::uint8_t text[RECEIVE_LIMIT + 1];
-  int n = serial_read(s.port, text, RECEIVE_LIMIT);
-  if (n <= 0) return PassEnd::CONTINUE;
-  work.busy = true;
-  text[n] = 0;
-  // Printing stops at the first 0 byte; the watchers still see every byte.
-  std::size_t shown = std::strlen(reinterpret_cast<const char*>(text));
-  std::string_view view(reinterpret_cast<const char*>(text), shown);
-  console_write(s.console(), view);
-  if (s.log_file.is_open()) s.log_file.write(view);
-  return watchers_feed(s, text, n) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
+  char screen[RECEIVE_BATCH * RECEIVE_LIMIT];
+  std::size_t pending = 0;
+  auto show = [&] {
+    if (pending > 0) console_write(s.console(), std::string_view(screen, pending));
+    pending = 0;
+  };
+  try {
+    for (int i = 0; i < RECEIVE_BATCH; ++i) {
+      tx_send_one(s.tx, s.port);
+      std::uint8_t text[RECEIVE_LIMIT + 1];
+      int n = serial_read(s.port, text, RECEIVE_LIMIT);
+      if (n <= 0) break;
+      work.busy = true;
+      text[n] = 0;
+      // Printing stops at the first 0 byte; the watchers still see every byte.
+      std::size_t shown = std::strlen(reinterpret_cast<const char*>(text));
+      std::memcpy(screen + pending, text, shown);
+      pending += shown;
+      if (s.log_file.is_open())
+        s.log_file.write(std::string_view(reinterpret_cast<const char*>(text), shown));
+      if (Watcher* w = watchers_match(s, text, n)) {
+        show();
+        return watcher_run(s, *w) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
+      }
+      if (n < RECEIVE_LIMIT) break;
+    }
+  } catch (...) {
+    show();
+    throw;
+  }
+  show();
+  return PassEnd::CONTINUE;
+}
+
+// A command stopped by a lost device: nothing half-sent or half-read is kept for when the
+// device is back, and scripts stop as after any failed command.
+void link_lost_reset(State& s) {
+  console_write(s.console(), "stopped: the serial device is gone\r\n");
+  s.tx.reset();
+  s.port.clear_unread();
+  s.prompt_seen = false;
+  s.prefix_state = 0;
+  scripts_stop_all(s);
 }
 
 }  // namespace
@@ -75,11 +113,14 @@ void idle_wait(State& s, bool keys_only) {
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
   // Nobody reads the serial port while only a key is awaited: returning would spin.
   if (!keys_only && s.port.has_unread()) return;
+  link_tend(s);
   s.io.idle.wait(IDLE_WAIT_MS);
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
 }
 
-bool terminal_pass(State& s) {
+namespace {
+
+bool pass(State& s) {
   if (pending_signal() != 0) return false;
   AutoStack& a = s.autos;
   int bits = 0;
@@ -132,10 +173,23 @@ bool terminal_pass(State& s) {
   return true;
 }
 
+}  // namespace
+
+bool terminal_pass(State& s) {
+  try {
+    return pass(s);
+  } catch (const LinkLost&) {
+    link_lost_reset(s);
+    return true;
+  }
+}
+
 void terminal_loop(State& s) {
   s.prefix_state = 0;
   while (terminal_pass(s)) {
   }
+  // A quit right after queued bytes (a script's line, then "local quit") still sends them.
+  if (pending_signal() == 0) tx_flush(s.tx, s.port);
 }
 
 }  // namespace dravel

@@ -84,6 +84,7 @@ speed_t standard_speed(long baud) {
 
 OpenResult TtySerial::open(const std::string& path, long baud) {
   close();
+  failure_.clear();
   OpenResult result;
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -126,6 +127,12 @@ void TtySerial::close() {
   hung_up_ = false;
 }
 
+long TtySerial::fail(std::string why, bool gone) {
+  failure_ = std::move(why);
+  if (gone) hung_up_ = true;
+  return -1;
+}
+
 void TtySerial::take_input() {
   if (fd_ < 0 || hung_up_) return;
   std::uint8_t buf[4096];
@@ -144,18 +151,20 @@ long TtySerial::read(std::uint8_t* buf, std::size_t max) {
     held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
     return static_cast<long>(n);
   }
-  if (fd_ < 0 || hung_up_) return -1;
+  if (fd_ < 0) return fail("the device is not open", false);
+  if (hung_up_) return -1;
   ssize_t n = ::read(fd_, buf, max);
   if (n > 0) return n;
   // A hung-up tty reads as empty, not as an error; the wait's hang-up tells them apart.
   if (n == 0 && !hang_up_seen_) return 0;
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-  hung_up_ = true;  // EIO and the like: the line is gone
-  return -1;
+  // EIO and the like: the line is gone
+  return fail(n == 0 ? "the line hung up" : std::strerror(errno), true);
 }
 
 long TtySerial::write(const std::uint8_t* data, std::size_t n) {
-  if (fd_ < 0 || hung_up_) return -1;
+  if (fd_ < 0) return fail("the device is not open", false);
+  if (hung_up_) return -1;
   std::size_t done = 0;
   std::int64_t last_progress = steady_ms();
   while (done < n) {
@@ -165,16 +174,13 @@ long TtySerial::write(const std::uint8_t* data, std::size_t n) {
       last_progress = steady_ms();
       continue;
     }
-    if (w < 0 && errno != EAGAIN && errno != EINTR) {
-      if (errno == EIO) hung_up_ = true;
-      return -1;
-    }
-    if (pending_signal() != 0 || steady_ms() - last_progress >= stall_limit_ms) return -1;
+    if (w < 0 && errno != EAGAIN && errno != EINTR) return fail(std::strerror(errno), errno == EIO);
+    if (pending_signal() != 0) return fail("interrupted", false);
+    if (steady_ms() - last_progress >= stall_limit_ms)
+      return fail("output no longer drains (the far end takes nothing)", false);
     pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, 100) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-      hung_up_ = true;
-      return -1;
-    }
+    if (::poll(&p, 1, 100) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+      return fail("the line hung up", true);
   }
   return static_cast<long>(done);
 }

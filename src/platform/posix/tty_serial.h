@@ -19,6 +19,7 @@ class TtySerial : public SerialDevice {
   bool is_open() const override { return fd_ >= 0; }
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
+  std::string failure() const override { return failure_; }
 
   // For the idle wait: the fd while the line is usable and there is room to take in
   // what it brings, else -1.
@@ -35,10 +36,13 @@ class TtySerial : public SerialDevice {
   static constexpr std::size_t HOLD_ROOM = 64 * 1024;
 
  private:
+  long fail(std::string why, bool gone);
+
   int fd_ = -1;
   bool hang_up_seen_ = false;
   bool hung_up_ = false;
   std::deque<std::uint8_t> held_;  // taken in by the idle wait, not yet read
+  std::string failure_;
 };
 
 // The speed constant of a standard rate, or 0 when there is none.

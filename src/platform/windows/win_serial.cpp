@@ -19,6 +19,7 @@ constexpr COMMTIMEOUTS NON_BLOCKING_READS = {MAXDWORD, 0, 0, 0, 0};
 
 OpenResult WinSerialDevice::open(const std::string& path, long baud) {
   close();
+  failure_.clear();
   std::string device = com_device_path(path);
   HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -64,29 +65,37 @@ void WinSerialDevice::close() {
   fine_timer_ = false;
 }
 
+long WinSerialDevice::fail(DWORD code) {
+  failure_ = system_error_text(code);
+  return -1;
+}
+
 long WinSerialDevice::read(std::uint8_t* buf, std::size_t max) {
-  if (handle_ == INVALID_HANDLE_VALUE) return -1;
+  if (handle_ == INVALID_HANDLE_VALUE) return fail(ERROR_INVALID_HANDLE);
   DWORD want = static_cast<DWORD>(std::min<std::size_t>(max, 0x10000));
   DWORD got = 0;
   if (!ReadFile(handle_, buf, want, &got, nullptr)) {
-    // A line error stops all I/O until it is cleared (when the driver aborts on errors).
+    DWORD code = GetLastError();
+    // A line error stops all I/O until it is cleared (when the driver aborts on errors);
+    // once cleared the port reads on. A port that cannot even be cleared is gone (unplugged).
     DWORD errors = 0;
-    ClearCommError(handle_, &errors, nullptr);
-    return -1;
+    if (ClearCommError(handle_, &errors, nullptr)) return 0;
+    return fail(code);
   }
   return static_cast<long>(got);
 }
 
 long WinSerialDevice::write(const std::uint8_t* data, std::size_t n) {
-  if (handle_ == INVALID_HANDLE_VALUE) return -1;
+  if (handle_ == INVALID_HANDLE_VALUE) return fail(ERROR_INVALID_HANDLE);
   std::size_t done = 0;
   while (done < n) {
     DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - done, 0x10000));
     DWORD written = 0;
     if (!WriteFile(handle_, data + done, chunk, &written, nullptr) || written == 0) {
+      DWORD code = GetLastError();
       DWORD errors = 0;
       ClearCommError(handle_, &errors, nullptr);
-      return done > 0 ? static_cast<long>(done) : -1;
+      return done > 0 ? static_cast<long>(done) : fail(code);
     }
     done += written;
   }

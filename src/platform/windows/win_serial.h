@@ -2,6 +2,8 @@
 // The Win32 serial device: a COM port with reads that return at once.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/serial_device.h"
 
 namespace dravel::platform {
@@ -18,12 +20,16 @@ class WinSerialDevice : public SerialDevice {
   bool is_open() const override { return handle_ != INVALID_HANDLE_VALUE; }
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
+  std::string failure() const override { return failure_; }
 
   // Bytes the driver holds for reading: > 0 some, 0 none, -1 when the driver cannot tell.
   long input_pending();
 
  private:
+  long fail(DWORD code);
+
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  std::string failure_;
   bool fine_timer_ = false;
 };
 

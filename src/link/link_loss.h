@@ -1,0 +1,20 @@
+#pragma once
+// A serial device that goes away (an adapter unplugged, the far end of a pty closed): said
+// once, reopened by name when it is back, and no wait on the board left hanging on it.
+#include <cstdint>
+
+namespace dravel {
+
+struct State;
+
+// Thrown by a wait on the board once the device has gone, so the command fails at once
+// instead of waiting for an answer that cannot come. The terminal loop catches it.
+struct LinkLost {};
+
+// Says a loss once, on a line of its own, and about once a second tries to open the device
+// again; says so when it is back. Cheap when the port is not lost.
+void link_tend(State& s);
+// serial_read for a wait on the board: throws LinkLost once the device has gone.
+int link_read(State& s, std::uint8_t* buf, int max);
+
+}  // namespace dravel
