@@ -135,6 +135,37 @@ TEST_F(TmuxE2E, F4LoadsAFileIntoTheBoard) {
   EXPECT_EQ(test::TempDir::read(dir.file("his")), "hello.mot\n");
 }
 
+TEST_F(TmuxE2E, F5LogsF3RunsAScriptAndKeysWithoutACommandAreRefused) {
+  dir.write("boot.scr", "local echo script running\nsr gp 1f03\n");
+  start();
+  pane->keys({"F5"});
+  ASSERT_TRUE(pane->wait_for("Log[1]:")) << pane->screen();
+  pane->type("session.log");
+  pane->keys({"Enter"});
+  ASSERT_TRUE(pane->wait_for("start log into \"session.log\"")) << pane->screen();
+
+  pane->keys({"F3"});
+  ASSERT_TRUE(pane->wait_for("Auto[2]:")) << pane->screen();
+  pane->type("boot.scr");
+  pane->keys({"Enter"});
+  ASSERT_TRUE(pane->wait_for("script running")) << pane->screen();
+  // The script's line for the monitor goes at the monitor's next prompt.
+  pane->keys({"Enter"});
+  ASSERT_TRUE(pane->wait_for(">> sr gp 1f03\n>>")) << pane->screen();
+
+  pane->keys({"F9", "F5"});
+  ASSERT_TRUE(pane->wait_for("log off")) << pane->screen();
+  pane->keys({"F6", "F7", "F11"});
+  ASSERT_TRUE(pane->wait_for("?\n?\n?\n")) << pane->screen();
+  pane->keys({"F10", "F2"});
+  expect_exit(0);
+
+  EXPECT_EQ(reg("gp"), "00001f03");
+  std::string log = test::TempDir::read(dir.file("session.log"));
+  EXPECT_NE(log.find("local auto boot.scr\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("sr gp 1f03"), std::string::npos) << log;
+}
+
 TEST_F(TmuxE2E, EditModeSendsEditedLinesAndRecallsThem) {
   start();
   pane->keys({"F8"});
