@@ -13,10 +13,14 @@ namespace dravel::test {
 namespace {
 #if defined(_WIN32)
 constexpr int FILE_EXISTS = 0, FILE_READABLE = 4;
-int file_access(const std::string& path, int mode) { return ::_access(path.c_str(), mode); }
+int file_access(const std::string& path, int mode) {
+  return ::_access(path.c_str(), mode);
+}
 #else
 constexpr int FILE_EXISTS = F_OK, FILE_READABLE = R_OK;
-int file_access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
+int file_access(const std::string& path, int mode) {
+  return ::access(path.c_str(), mode);
+}
 #endif
 }  // namespace
 
@@ -26,7 +30,9 @@ std::string keys(KeyCode special) {
   return std::string(1, static_cast<char>(special));
 }
 
-std::string fkey(int n) { return keys(static_cast<KeyCode>(0xF0 + n)); }
+std::string fkey(int n) {
+  return keys(static_cast<KeyCode>(0xF0 + n));
+}
 
 void FakeConsole::when_screen(const std::string& needle, const std::string& bytes) {
   triggers_.push_back({needle, bytes, screen.size()});
@@ -69,8 +75,12 @@ void FakeIdle::wait(int timeout_ms) {
   if (idle_ms > limit_ms) throw TestHang("idle for too long: the code under test waits for ever");
 }
 
-bool RealFiles::exists(const std::string& path) { return file_access(path, FILE_EXISTS) == 0; }
-bool RealFiles::readable(const std::string& path) { return file_access(path, FILE_READABLE) == 0; }
+bool RealFiles::exists(const std::string& path) {
+  return file_access(path, FILE_EXISTS) == 0;
+}
+bool RealFiles::readable(const std::string& path) {
+  return file_access(path, FILE_READABLE) == 0;
+}
 
 void ScriptedPeer::from_host(const std::uint8_t* data, std::size_t n) {
   received.append(reinterpret_cast<const char*>(data), n);
@@ -89,12 +99,15 @@ std::size_t ScriptedPeer::to_host(std::uint8_t* buf, std::size_t max) {
 platform::OpenResult PeerSerial::open(const std::string& path, long baud) {
   opened_path = path;
   opened_baud = baud;
+  ++opens;
   if (fail_open) return {false, "No such file or directory", ""};
   open_ = true;
+  unplugged_ = false;
   return {true, "", ""};
 }
 
 long PeerSerial::read(std::uint8_t* buf, std::size_t max) {
+  if (unplugged_) return -1;
   if (!open_ || peer_ == nullptr) return 0;
   std::size_t n = peer_->to_host(buf, max);
   wire_in.append(reinterpret_cast<const char*>(buf), n);
@@ -102,7 +115,7 @@ long PeerSerial::read(std::uint8_t* buf, std::size_t max) {
 }
 
 long PeerSerial::write(const std::uint8_t* data, std::size_t n) {
-  if (!open_) return -1;
+  if (!open_ || unplugged_) return -1;
   ++writes;
   wire_out.append(reinterpret_cast<const char*>(data), n);
   if (peer_ != nullptr) peer_->from_host(data, n);

@@ -30,7 +30,9 @@ class FakeConsole : public platform::Console {
   bool raw = true;
   int raw_switches = 0;
 
-  void type(const std::string& bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
+  void type(const std::string& bytes) {
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+  }
   // Types `bytes` once `needle` shows on the screen (looked for in what is written after now).
   void when_screen(const std::string& needle, const std::string& bytes);
   bool keys_left() const { return !pending_.empty(); }
@@ -105,12 +107,14 @@ class SerialPeer {
 // A peer that answers from a script: bytes to send, and a hook on every host write.
 class ScriptedPeer : public SerialPeer {
  public:
-  std::string received;                    // everything the host wrote
-  std::deque<std::uint8_t> outgoing;       // what the host will read next
+  std::string received;               // everything the host wrote
+  std::deque<std::uint8_t> outgoing;  // what the host will read next
   std::function<void(ScriptedPeer&, const std::uint8_t*, std::size_t)> on_write;
-  std::size_t max_chunk = 1 << 20;         // split what the host reads into pieces
+  std::size_t max_chunk = 1 << 20;  // split what the host reads into pieces
 
-  void say(const std::string& bytes) { outgoing.insert(outgoing.end(), bytes.begin(), bytes.end()); }
+  void say(const std::string& bytes) {
+    outgoing.insert(outgoing.end(), bytes.begin(), bytes.end());
+  }
   void from_host(const std::uint8_t* data, std::size_t n) override;
   std::size_t to_host(std::uint8_t* buf, std::size_t max) override;
 };
@@ -123,6 +127,7 @@ class PeerSerial : public platform::SerialDevice {
   bool fail_open = false;
   std::string opened_path;
   long opened_baud = 0;
+  int opens = 0;         // attempts, failed ones too
   std::string wire_out;  // host to target, in order
   std::string wire_in;   // target to host, as read
   int writes = 0;
@@ -132,10 +137,22 @@ class PeerSerial : public platform::SerialDevice {
   bool is_open() const override { return open_; }
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
+  std::string failure() const override { return failure_; }
+
+  // The device goes away (an adapter pulled): reads and writes fail, and opening it fails
+  // until plug_in().
+  void unplug(std::string why = "Input/output error") {
+    unplugged_ = true;
+    fail_open = true;
+    failure_ = std::move(why);
+  }
+  void plug_in() { fail_open = false; }
 
  private:
   SerialPeer* peer_;
   bool open_ = false;
+  bool unplugged_ = false;
+  std::string failure_;
 };
 
 }  // namespace dravel::test
