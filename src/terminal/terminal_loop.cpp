@@ -1,5 +1,6 @@
 #include "terminal/terminal_loop.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "commands/auto_script.h"
@@ -52,47 +53,55 @@ PassEnd handle_key(State& s, KeyCode k) {
   return PassEnd::CONTINUE;
 }
 
-// Step 4: one byte out, up to 255 bytes in, shown, logged and watched. While reads come
-// back full, up to RECEIVE_BATCH of them are taken in one pass and their text reaches the
-// screen in one write: one write per read was most of the cost of a flood. Each read is
-// still a chunk of its own for the log and the watchers, one queued byte still leaves per
-// read, and the text is on the screen before any watcher's callback runs.
+// Step 4: one byte out, up to 255 bytes in, shown, logged and watched. A flood is read
+// RECEIVE_BATCH chunks at a time and its text reaches the screen in one write: a read and
+// a write for every 255 bytes were most of the cost of showing it. Each chunk is still
+// logged and watched on its own and sends one queued byte, as a pass of its own would,
+// and the text is on the screen before a watcher's callback runs.
 constexpr int RECEIVE_BATCH = 16;
 
 PassEnd receive_pass(State& s, PassWork& work) {
   s.prompt_seen = false;
   if (s.tx.count > 0) work.busy = true;
+  tx_send_one(s.tx, s.port);
+  std::uint8_t text[RECEIVE_BATCH * RECEIVE_LIMIT];
+  int total = serial_read(s.port, text, RECEIVE_BATCH * RECEIVE_LIMIT);
+  if (total <= 0) return PassEnd::CONTINUE;
+  work.busy = true;
   char screen[RECEIVE_BATCH * RECEIVE_LIMIT];
   std::size_t pending = 0;
-  auto show = [&] {
+  int done = 0;
+  // Shows what is waiting; what was read past the chunks handled goes back to the port for
+  // whoever reads next, as if it had not been read yet.
+  auto finish = [&] {
     if (pending > 0) console_write(s.console(), std::string_view(screen, pending));
-    pending = 0;
+    if (done < total) s.port.unread(text + done, static_cast<std::size_t>(total - done));
   };
   try {
-    for (int i = 0; i < RECEIVE_BATCH; ++i) {
-      tx_send_one(s.tx, s.port);
-      std::uint8_t text[RECEIVE_LIMIT + 1];
-      int n = serial_read(s.port, text, RECEIVE_LIMIT);
-      if (n <= 0) break;
-      work.busy = true;
-      text[n] = 0;
+    while (done < total) {
+      if (done > 0) tx_send_one(s.tx, s.port);
+      const std::uint8_t* chunk = text + done;
+      int n = std::min(RECEIVE_LIMIT, total - done);
+      done += n;
       // Printing stops at the first 0 byte; the watchers still see every byte.
-      std::size_t shown = std::strlen(reinterpret_cast<const char*>(text));
-      std::memcpy(screen + pending, text, shown);
+      const void* zero = std::memchr(chunk, 0, static_cast<std::size_t>(n));
+      std::size_t shown =
+          zero != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - chunk)
+                          : static_cast<std::size_t>(n);
+      std::memcpy(screen + pending, chunk, shown);
       pending += shown;
       if (s.log_file.is_open())
-        s.log_file.write(std::string_view(reinterpret_cast<const char*>(text), shown));
-      if (Watcher* w = watchers_match(s, text, n)) {
-        show();
+        s.log_file.write(std::string_view(reinterpret_cast<const char*>(chunk), shown));
+      if (Watcher* w = watchers_match(s, chunk, n)) {
+        finish();
         return watcher_run(s, *w) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
       }
-      if (n < RECEIVE_LIMIT) break;
     }
   } catch (...) {
-    show();
+    finish();
     throw;
   }
-  show();
+  finish();
   return PassEnd::CONTINUE;
 }
 

@@ -1,5 +1,6 @@
 #include "watch/pattern_matcher.h"
 
+#include <cstring>
 #include <new>
 
 namespace dravel {
@@ -50,7 +51,11 @@ void matcher_feed(PatternMatcher& m, const std::uint8_t* bytes, int count) {
       ++i;
       ++pos;
     } else if (i == 0) {
-      ++pos;
+      // Nothing matched yet: straight to the next byte that can begin a match.
+      const void* next =
+          std::memchr(bytes + pos + 1, m.pattern[0], static_cast<std::size_t>(count - pos - 1));
+      pos = next != nullptr ? static_cast<int>(static_cast<const std::uint8_t*>(next) - bytes)
+                            : count;
     } else {
       i = m.failure[static_cast<std::size_t>(i)];
     }

@@ -27,15 +27,24 @@ void watchers_reset(WatcherList& list) {
   for (Watcher* w = list.head.get(); w != nullptr; w = w->next.get()) matcher_reset(*w->matcher);
 }
 
-int watchers_feed(State& s, const std::uint8_t* bytes, int count) {
+Watcher* watchers_match(State& s, const std::uint8_t* bytes, int count) {
   for (Watcher* w = s.watchers.head.get(); w != nullptr; w = w->next.get()) {
     matcher_feed(*w->matcher, bytes, count);
     if (!matcher_matched(*w->matcher)) continue;
     // One announcement per chunk: whatever the others had half seen is forgotten.
     watchers_reset(s.watchers);
-    return w->callback != nullptr ? w->callback(s, w->value) : 1;
+    return w;
   }
-  return 0;
+  return nullptr;
+}
+
+int watcher_run(State& s, const Watcher& w) {
+  return w.callback != nullptr ? w.callback(s, w.value) : 1;
+}
+
+int watchers_feed(State& s, const std::uint8_t* bytes, int count) {
+  Watcher* w = watchers_match(s, bytes, count);
+  return w != nullptr ? watcher_run(s, *w) : 0;
 }
 
 int on_prompt(State& s, int) {

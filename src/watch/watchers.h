@@ -28,7 +28,12 @@ inline constexpr const char* FILE_LOAD_PATTERN = "\r\nS-format file load start\r
 Watcher* watcher_register(WatcherList& list, const char* pattern, WatcherCallback callback,
                           int value);
 void watchers_reset(WatcherList& list);
+// Feeds one chunk to every watcher and runs the callback of the one that matched.
 int watchers_feed(State& s, const std::uint8_t* bytes, int count);
+// The same in two steps, for a caller with output to finish before a callback runs:
+// the watcher that matched (all reset then), or null; then its callback's result.
+Watcher* watchers_match(State& s, const std::uint8_t* bytes, int count);
+int watcher_run(State& s, const Watcher& w);
 int on_prompt(State& s, int value);
 // Start-up's three watchers, in their order.
 void register_program_watchers(State& s);

@@ -4,6 +4,7 @@
 #include "support/rig.h"
 #include "terminal/keyboard.h"
 #include "terminal/terminal_loop.h"
+#include "watch/watchers.h"
 
 namespace dravel::test {
 namespace {
@@ -84,12 +85,55 @@ TEST_F(LoopTest, ReceivedTextIsShownUpToAZeroByteAndLogged) {
   EXPECT_EQ(TempDir::read(dir.file("log")), "abc");
 }
 
-TEST_F(LoopTest, ReadsAtMost255BytesAPass) {
-  peer.say(std::string(600, 'x'));
+// A flood is taken in reads of 255 in one pass; the 0 byte hides only the rest of its own
+// read, so the reads are still 255 bytes each.
+TEST_F(LoopTest, FloodIsReadIn255ByteChunksWithinOnePass) {
+  std::string flood(600, 'x');
+  flood[255 + 10] = '\0';
+  peer.say(flood);
   EXPECT_TRUE(terminal_pass(rig.s()));
-  EXPECT_EQ(rig.console.screen.size(), 255u);
-  rig.pass_until([&] { return peer.outgoing.empty(); });
-  EXPECT_EQ(rig.console.screen.size(), 600u);
+  EXPECT_TRUE(peer.outgoing.empty());
+  EXPECT_EQ(rig.console.screen, std::string(255 + 10, 'x') + std::string(600 - 510, 'x'));
+}
+
+// Text after the prompt's chunk waits for the next pass, which is not an idle one.
+TEST_F(LoopTest, PassEndsWithTheChunkThatHoldsThePrompt) {
+  register_program_watchers(rig.s());
+  std::string second = "  \r>> ";
+  second += std::string(255 - second.size(), 'y');
+  peer.say(std::string(255, 'x') + second + std::string(300, 'z'));
+  EXPECT_TRUE(terminal_pass(rig.s()));
+  EXPECT_TRUE(rig.s().prompt_seen);
+  EXPECT_EQ(rig.console.screen, std::string(255, 'x') + second);
+  int idle = rig.idle.calls;
+  EXPECT_TRUE(terminal_pass(rig.s()));
+  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_EQ(rig.console.screen, std::string(255, 'x') + second + std::string(300, 'z'));
+  EXPECT_EQ(rig.idle.calls, idle);
+}
+
+TEST_F(LoopTest, EachChunkOfAFloodStillSendsOneQueuedByte) {
+  for (char c : std::string("abcdef")) tx_enqueue(rig.s().tx, static_cast<std::uint8_t>(c));
+  peer.say(std::string(2 * 255 + 10, 'x'));
+  EXPECT_TRUE(terminal_pass(rig.s()));
+  EXPECT_EQ(peer.received, "abc");
+}
+
+std::string screen_when_called;
+int record_screen(State& s, int) {
+  screen_when_called = dynamic_cast<FakeConsole&>(s.console()).screen;
+  return 0;
+}
+
+TEST_F(LoopTest, WatcherCallbackRunsWithItsChunkAlreadyOnTheScreen) {
+  watcher_register(rig.s().watchers, "MARK", record_screen, 0);
+  std::string first(255, 'x');
+  first.replace(100, 4, "MARK");
+  peer.say(first + "after");
+  EXPECT_TRUE(terminal_pass(rig.s()));
+  EXPECT_EQ(screen_when_called, first);
+  EXPECT_TRUE(terminal_pass(rig.s()));
+  EXPECT_EQ(rig.console.screen, first + "after");
 }
 
 TEST_F(LoopTest, AnIdlePassWaitsInsteadOfSpinning) {
