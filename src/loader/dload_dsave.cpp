@@ -141,7 +141,9 @@ int dload_command(State& s, char* argument) {
     if (*p != '\0') *p++ = '\0';
     p = skip_blanks(p);
     unsigned long address = 0;
-    if (*p == '\0' || !is_hex_digit(*p) || std::sscanf(p, "%lx", &address) != 1) {
+    // An address past 32 bits is refused, not cut to its low bits (a load to the wrong place).
+    if (*p == '\0' || !is_hex_digit(*p) || std::sscanf(p, "%lx", &address) != 1 ||
+        address > 0xFFFFFFFFUL) {
       console_printf(s.console(), "\"%s\" file address missing\n", name);
       return -1;
     }

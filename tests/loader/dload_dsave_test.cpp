@@ -71,6 +71,15 @@ TEST_F(DloadDsave, DloadArgumentErrorsSendNothing) {
   EXPECT_EQ(rig.serial.wire_out, "");
 }
 
+TEST_F(DloadDsave, DloadAddressPast32BitsIsRefusedNotCut) {
+  std::string a = dir.write("a", "abc");
+  for (const char* address : {"180010000", "ffffffffffffffffffff"}) {
+    EXPECT_EQ(dload(a + " " + address), -1) << address;
+    EXPECT_EQ(rig.console.take_screen(), "\"" + a + "\" file address missing\n");
+  }
+  EXPECT_EQ(rig.serial.wire_out, "");
+}
+
 TEST_F(DloadDsave, DloadOf0x4001BytesLandsExactlyDespiteARejectedPacket) {
   std::string data = image(0x4001, 1);
   std::string f = dir.write("big.bin", data);
