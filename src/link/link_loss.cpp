@@ -14,7 +14,7 @@ bool report_loss(State& s) {
   if (port.loss_reported) return false;
   port.loss_reported = true;
   port.last_reopen_second = s.io.clock.seconds();
-  console_printf(s.console(), "\r\nserial device lost: %s\r\n", port.lost_reason().c_str());
+  console_printf(s.console(), "\nserial device lost: %s\n", port.lost_reason().c_str());
   return true;
 }
 
@@ -30,8 +30,8 @@ void link_tend(State& s) {
   if (!r.ok) return;
   // What was typed or queued while the device was gone is not sent late.
   s.tx.reset();
-  console_printf(s.console(), "\r\nserial device back: %s\r\n", port.name().c_str());
-  if (!r.warning.empty()) console_printf(s.console(), "warning: %s\r\n", r.warning.c_str());
+  console_printf(s.console(), "\nserial device back: %s\n", port.name().c_str());
+  if (!r.warning.empty()) console_printf(s.console(), "warning: %s\n", r.warning.c_str());
 }
 
 int link_read(State& s, std::uint8_t* buf, int max) {

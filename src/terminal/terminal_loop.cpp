@@ -108,7 +108,7 @@ PassEnd receive_pass(State& s, PassWork& work) {
 // A command stopped by a lost device: nothing half-sent or half-read is kept for when the
 // device is back, and scripts stop as after any failed command.
 void link_lost_reset(State& s) {
-  console_write(s.console(), "stopped: the serial device is gone\r\n");
+  console_write(s.console(), "stopped: the serial device is gone\n");
   s.tx.reset();
   s.port.clear_unread();
   s.prompt_seen = false;
