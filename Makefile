@@ -1,5 +1,5 @@
 # Short commands; CMake presets do the work.
-.PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke format clean
+.PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean
 
 all: build
 
@@ -21,6 +21,13 @@ test-asan:
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 	ctest --preset asan
+
+# dravel against cat, picocom, tio and the line's own limit; several minutes (bench/README.md).
+bench: build
+	python3 bench/bench.py --build build/release
+
+bench-quick: build
+	python3 bench/bench.py --build build/release --quick
 
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:

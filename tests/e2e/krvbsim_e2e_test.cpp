@@ -5,6 +5,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "e2e/pty_harness.h"
 #include "support/rig.h"
 
@@ -96,6 +98,39 @@ TEST_F(KrvbsimE2E, ServesUntilTerminatedAndReportsItsPath) {
   p.send_signal(SIGTERM);
   EXPECT_EQ(p.wait_exit(), 0);
   EXPECT_EQ(test::TempDir::read(dir.file("mem")), "entry");
+}
+
+// With --pace-host the host's bytes take their line time before the monitor sees them:
+// 48 ignored line feeds and an x at 2400 baud are 204 ms on the line before the x's echo.
+TEST_F(KrvbsimE2E, PacedHostBytesReachTheMonitorAtTheLineRate) {
+  PtyProcess p(KRVBSIM_BIN, {"--baud", "2400", "--pace-host"});
+  ASSERT_TRUE(p.wait_for("krvbsim: serving on /dev/"));
+  ASSERT_TRUE(p.wait_for("\n"));
+  std::string out = p.output();
+  std::string path = out.substr(out.find("/dev/"));
+  path = path.substr(0, path.find_first_of("\r\n"));
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0) << path;
+  auto read_until = [fd](const std::string& needle) {
+    std::string seen;
+    for (int i = 0; i < 500 && seen.find(needle) == std::string::npos; ++i) {
+      char buf[256];
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n > 0) seen.append(buf, static_cast<std::size_t>(n));
+      if (n <= 0) ::usleep(5'000);
+    }
+    return seen.find(needle) != std::string::npos;
+  };
+  ASSERT_TRUE(read_until(">> "));
+  std::string typed = std::string(48, '\n') + "x";
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(::write(fd, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  ASSERT_TRUE(read_until("x"));
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(200));
+  ::close(fd);
+  p.send_signal(SIGTERM);
+  EXPECT_EQ(p.wait_exit(), 0);
 }
 
 TEST_F(KrvbsimE2E, CommandLineMistakesAndAMissingCommand) {

@@ -52,15 +52,16 @@ int main(int argc, char** argv) {
   // Without a wire log the trace is not kept, so a long session does not grow.
   monitor.trace().set_keep(!options.wire_log.empty());
   auto write_log = [&wire_log] { wire_log.write(); };
+  const long host_baud = options.pace_host ? options.baud : 0;
   Child child;
   int status = 0;
   if (options.command.empty()) {
     std::printf("krvbsim: serving on %s\n", pty.path().c_str());
     std::fflush(stdout);
-    status = serve(monitor, pty, signals, nullptr, write_log);
+    status = serve(monitor, pty, signals, nullptr, write_log, host_baud);
   } else {
     if (!child.start(options.command, pty.path(), error)) return fail(error);
-    status = serve(monitor, pty, signals, &child, write_log);
+    status = serve(monitor, pty, signals, &child, write_log, host_baud);
     // Only a failed pty ends the loop before the child: do not leave it behind.
     child.signal(SIGTERM);
   }

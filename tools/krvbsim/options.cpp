@@ -13,6 +13,7 @@ const char* const USAGE =
     "\n"
     "options:\n"
     "  --baud N                pace the monitor's output at N baud (10 bits a byte)\n"
+    "  --pace-host             with --baud, the host's bytes also take their line time\n"
     "  --wire-log FILE         log both directions of the line to FILE\n"
     "  --load FILE@ADDR        preload target memory with FILE at hex ADDR\n"
     "  --dump ADDR:SIZE:FILE   at the end, write SIZE bytes at ADDR (hex) to FILE\n"
@@ -181,6 +182,10 @@ bool parse_options(const std::vector<std::string>& args, Options& out, std::stri
     }
     if (arg == "--hold-prompt") {
       out.faults.hold_prompt = true;
+      continue;
+    }
+    if (arg == "--pace-host") {
+      out.pace_host = true;
       continue;
     }
     if (arg == "--map-all") {

@@ -21,6 +21,7 @@ struct Dump {
 
 struct Options {
   long baud = 0;
+  bool pace_host = false;  // the host's bytes reach the monitor at the same rate
   std::string wire_log;
   std::vector<Preload> loads;
   std::vector<Dump> dumps;
