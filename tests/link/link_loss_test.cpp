@@ -168,7 +168,9 @@ TEST(DsaveEndedEarly, EscLeavesNoFileButANameThatIsNoPlainFileStays) {
 
   // Through a link, the file it names stays (truncated) and only the message says so.
   std::string target = dir.write("target", "");
-  std::filesystem::create_symlink(target, dir.file("link"));
+  std::error_code ec;
+  std::filesystem::create_symlink(target, dir.file("link"), ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
   rig.open_port();
   rig.console.type("\x1b");
   rig.s().abort_flag = false;
