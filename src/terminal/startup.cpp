@@ -9,6 +9,7 @@
 #include "core/state.h"
 #include "lineinput/console_out.h"
 #include "lineinput/history.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "terminal/config.h"
 #include "terminal/terminal_loop.h"
@@ -139,6 +140,11 @@ int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn
     return run(s, getenv_fn);
   } catch (const ProgramExit& e) {
     return e.status;
+  } catch (const LinkLost&) {
+    // The loop catches it; should a wait ever run outside the loop, still end in order.
+    serial_close(s);
+    history_save_file(s.history, s.history_path);
+    return 1;
   }
 }
 
