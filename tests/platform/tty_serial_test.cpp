@@ -121,6 +121,7 @@ TEST(TtySerial, HungUpLineFailsAndIsNoLongerWaitedOn) {
   idle.wait(2000);  // returns at once with the hang-up
   std::uint8_t buf[8];
   EXPECT_EQ(serial.read(buf, sizeof buf), -1);
+  EXPECT_EQ(serial.failure(), "the line hung up");
   EXPECT_EQ(serial.fd(), -1);  // later waits sleep their timeout instead of waking at once
   const std::uint8_t b = 'x';
   EXPECT_EQ(serial.write(&b, 1), -1);
