@@ -159,7 +159,8 @@ long TtySerial::read(std::uint8_t* buf, std::size_t max) {
   if (n == 0 && !hang_up_seen_) return 0;
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
   // EIO and the like: the line is gone
-  return fail(n == 0 ? "the line hung up" : std::strerror(errno), true);
+  const int e = errno;
+  return fail(n == 0 ? "the line hung up" : std::strerror(e), true);
 }
 
 long TtySerial::write(const std::uint8_t* data, std::size_t n) {
@@ -174,7 +175,7 @@ long TtySerial::write(const std::uint8_t* data, std::size_t n) {
       last_progress = steady_ms();
       continue;
     }
-    if (w < 0 && errno != EAGAIN && errno != EINTR) return fail(std::strerror(errno), errno == EIO);
+    if (int e = errno; w < 0 && e != EAGAIN && e != EINTR) return fail(std::strerror(e), e == EIO);
     if (pending_signal() != 0) return fail("interrupted", false);
     if (steady_ms() - last_progress >= stall_limit_ms)
       return fail("output no longer drains (the far end takes nothing)", false);
