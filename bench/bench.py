@@ -522,7 +522,8 @@ class Report:
         self.targets = []
 
     def row(self, *cells):
-        self.rows.append(cells)
+        note = str(cells[-1]).replace("\n", " ")
+        self.rows.append((*cells[:-1], note if len(note) <= 70 else note[:67] + "..."))
 
     def target(self, what, value, goal, met):
         verdict = "n/a" if met is None else ("met" if met else "NOT MET")

@@ -26,6 +26,8 @@ class Pacer {
                       std::size_t max = std::numeric_limits<std::size_t>::max());
   // When the next waiting byte will have crossed, if one is waiting from `now_us` on.
   std::uint64_t next_release_us(std::uint64_t now_us) const;
+  // When the last byte handed over finished crossing.
+  std::uint64_t line_free_us() const { return run_start_us_ + run_time_us(run_bytes_); }
 
  private:
   long baud_ = 0;

@@ -46,8 +46,11 @@ int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child,
     if (!in.empty()) {
       std::size_t n = in_pacer.release(in.size(), now);
       if (n > 0) {
+        bool quiet = !m.has_output();
         m.receive(reinterpret_cast<const std::uint8_t*>(in.data()), n);
         in.erase(0, n);
+        // An answer starts when the host's last byte crossed, however late this loop woke.
+        if (quiet && m.has_output()) m.transmit(buf, 0, in_pacer.line_free_us());
       }
     }
     if (out.empty() && m.has_output()) {
