@@ -371,6 +371,38 @@ def wire_counts(log_path):
     return host, mon
 
 
+def ref_dload(device, path, address):
+    """The block protocol's dload with nothing else to do: each packet in one write, the
+    next as soon as its 'Y' is in. The floor that krvbsim and this machine allow."""
+    t0 = time.monotonic()  # its own start, so the interpreter's is not counted
+    fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
+    tty.setraw(fd, termios.TCSANOW)
+    got = b""
+
+    def wait_for(text):
+        nonlocal got
+        while text not in got:
+            r, _, _ = select.select([fd], [], [], 10)
+            if not r:
+                sys.exit(f"no {text!r} from the monitor")
+            got += os.read(fd, 4096)
+        got = got[got.index(text) + len(text) :]
+
+    with open(path, "rb") as f:
+        data = f.read()
+    os.write(fd, b"bwr\r")
+    wait_for(b"binary\r")
+    os.write(fd, b"\x01" + address.to_bytes(4, "big") + len(data).to_bytes(4, "big"))
+    for at in range(0, len(data), 2048):
+        payload = data[at : at + 2048].ljust(2048, b"\0")
+        os.write(fd, b"\x02" + payload + bytes([sum(payload) & 0xFF]))
+        wait_for(b"Y")
+    os.write(fd, b"\r")
+    wait_for(b"end binary\r")
+    print(f"ref elapsed {time.monotonic() - t0:.6f}", flush=True)
+    return 0
+
+
 class Transfer:
     """One dravel run against its own krvbsim: a script does the transfer and quits."""
 
@@ -383,7 +415,7 @@ class Transfer:
         sim = [f(build, "krvbsim"), "--dump", f"{RAM:x}:{size:x}:{f(self.dir, 'mem')}"]
         if baud:
             sim += ["--baud", str(baud), "--pace-host", "--wire-log", f(self.dir, "wire")]
-        if kind == "dload":
+        if kind in ("dload", "ref"):
             with open(f(self.dir, "in.bin"), "wb") as out:
                 out.write(self.data)
             line = f"local dload {f(self.dir, 'in.bin')} {RAM:x}"
@@ -412,11 +444,17 @@ class Transfer:
             raise RuntimeError(f"krvbsim did not serve: {first!r} {self.sim.stderr.read()!r}")
         time.sleep(0.2)  # its banner crosses the line before dravel comes
         self.t0 = time.monotonic()
-        self.p = Program([f(self.build, "dravel"), "-d", m.group(1), f(self.dir, "run.scr")],
-                         {"DRAVELHIS": f(self.dir, "his")})
+        if self.kind == "ref":
+            argv = [sys.executable, os.path.abspath(__file__), "--ref-dload", m.group(1),
+                    f(self.dir, "in.bin"), hex(RAM)]
+        else:
+            argv = [f(self.build, "dravel"), "-d", m.group(1), f(self.dir, "run.scr")]
+        self.p = Program(argv, {"DRAVELHIS": f(self.dir, "his")})
 
     def collect(self, done):
         elapsed = self.t1 - self.t0
+        if m := re.search(rb"ref elapsed ([0-9.]+)", self.p.screen):
+            elapsed = float(m.group(1))
         self.sim.send_signal(signal.SIGTERM)
         try:
             self.sim.wait(30)
@@ -550,7 +588,11 @@ def main():
     ap.add_argument("--quick", action="store_true", help="small sizes, fewer rounds")
     ap.add_argument("--rounds", type=int, default=None)
     ap.add_argument("--skip", default="", help="comma list of: idle,display,latency,paced,unpaced")
+    ap.add_argument("--ref-dload", nargs=3, metavar=("DEVICE", "FILE", "ADDR"),
+                    help=argparse.SUPPRESS)
     args = ap.parse_args()
+    if args.ref_dload:
+        return ref_dload(args.ref_dload[0], args.ref_dload[1], int(args.ref_dload[2], 16))
     quick = args.quick
     rounds = args.rounds or (2 if quick else 3)
     flood = (2 if quick else 8) * MIB
@@ -642,16 +684,26 @@ def main():
         if "paced" not in skip:
             for baud in ([921600] if quick else [115200, 921600]):
                 progress(f"paced transfers at {baud}")
-                res = run_transfers(kinds, args.build, work, size, baud, together=True)
+                res = run_transfers([*kinds, "ref"], args.build, work, size, baud, together=True)
+                ref = res["ref"].get("ratio")
+                rep.row(f"ref paced {baud}", "minimal dload", fmt(ref, ".4f"), "x wire time",
+                        res["ref"].get("error", "the floor of krvbsim and this machine"))
                 for k in kinds:
                     x = res[k]
                     note = x.get("error", f"wire {x.get('wire_s', 0):.2f} s; 1 round, side by side")
                     rep.row(f"{k} paced {baud}", "dravel", fmt(x.get("ratio"), ".4f"),
                             "x wire time", note)
+                    if ref and x.get("ratio"):
+                        rep.row(f"{k} paced {baud}", "dravel/minimal", fmt(x["ratio"] / ref, ".4f"),
+                                "x", "the same, over the floor")
                     goal = 1.05 if k == "srec" else 1.02
                     ok = x.get("ratio", 99) <= goal
                     rep.target(f"{k} at {baud}", fmt(x.get("ratio"), ".4f") + "x",
                                f"<= {goal}x", ok)
+                    if ref and x.get("ratio"):
+                        over = x["ratio"] / ref
+                        rep.target(f"{k} at {baud}, over the floor", f"{over:.4f}x",
+                                   f"<= {goal}x", over <= goal)
                     rss.append((f"{k} {baud}", x["rss"]))
 
         if "unpaced" not in skip:
