@@ -140,10 +140,14 @@ int dload_command(State& s, char* argument) {
     p = find_blank(p);
     if (*p != '\0') *p++ = '\0';
     p = skip_blanks(p);
-    unsigned long address = 0;
-    // An address past 32 bits is refused, not cut to its low bits (a load to the wrong place).
-    if (*p == '\0' || !is_hex_digit(*p) || std::sscanf(p, "%lx", &address) != 1 ||
-        address > 0xFFFFFFFFUL) {
+    // Like "%lx", the word's hex prefix counts; one past 32 bits is refused, not cut to its low
+    // bits (a load to the wrong place). strtoull, since long is 32 bits on Windows.
+    unsigned long long address = 0;
+    if (is_hex_digit(*p)) {
+      errno = 0;
+      address = std::strtoull(p, nullptr, 16);
+    }
+    if (!is_hex_digit(*p) || errno == ERANGE || address > 0xFFFFFFFFULL) {
       console_printf(s.console(), "\"%s\" file address missing\n", name);
       return -1;
     }
