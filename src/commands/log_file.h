@@ -18,10 +18,7 @@ class LogFile {
   bool open(const char* path, const char* mode);
   void close();
   void write(std::string_view text);
-#if defined(__GNUC__)
-  __attribute__((format(printf, 2, 3)))
-#endif
-  void printf(const char* format, ...);
+  [[gnu::format(printf, 2, 3)]] void printf(const char* format, ...);
 
  private:
   std::FILE* file_ = nullptr;

@@ -11,6 +11,8 @@ struct ProgramExit {
   int status;
 };
 
-[[noreturn]] inline void end_program(int status) { throw ProgramExit{status}; }
+[[noreturn]] inline void end_program(int status) {
+  throw ProgramExit{status};
+}
 
 }  // namespace dravel

@@ -4,7 +4,9 @@
 
 namespace dravel {
 
-TextReader::~TextReader() { close(); }
+TextReader::~TextReader() {
+  close();
+}
 
 bool TextReader::open(const std::string& path) {
   close();

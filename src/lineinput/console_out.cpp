@@ -6,7 +6,9 @@
 
 namespace dravel {
 
-void console_write(platform::Console& c, std::string_view text) { c.write(text); }
+void console_write(platform::Console& c, std::string_view text) {
+  c.write(text);
+}
 
 void console_printf(platform::Console& c, const char* format, ...) {
   char small[512];

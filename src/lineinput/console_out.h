@@ -7,10 +7,7 @@
 namespace dravel {
 
 void console_write(platform::Console& c, std::string_view text);
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-void console_printf(platform::Console& c, const char* format, ...);
+[[gnu::format(printf, 2, 3)]] void console_printf(platform::Console& c, const char* format, ...);
 void console_put_chars(platform::Console& c, const char* text);
 void console_put_backspaces(platform::Console& c, int n);
 

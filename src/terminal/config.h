@@ -16,9 +16,9 @@ struct PortConfig {
 
 // What the command line and the environment chose, beyond PortConfig.
 struct Options {
-  std::vector<std::string> args;   // without the program name
-  std::string device;              // -d / DRAVELPORT, empty for the io_address default
-  std::string initial_script;      // empty for none
+  std::vector<std::string> args;  // without the program name
+  std::string device;             // -d / DRAVELPORT, empty for the io_address default
+  std::string initial_script;     // empty for none
   bool show_help = false;
   bool show_version = false;
 };

@@ -29,9 +29,13 @@ const char* rig_getenv(const char* name) {
 
 Rig::Rig() : state(std::make_unique<State>(io)) {}
 
-Rig::Rig(SerialPeer& peer) : Rig() { serial.set_peer(&peer); }
+Rig::Rig(SerialPeer& peer) : Rig() {
+  serial.set_peer(&peer);
+}
 
-void Rig::open_port() { link_open(*state, state->config.baud_rate); }
+void Rig::open_port() {
+  link_open(*state, state->config.baud_rate);
+}
 
 int Rig::run(const std::vector<std::string>& args) {
   g_env = &env;
@@ -47,8 +51,7 @@ TempDir::TempDir() {
   std::error_code ec;
   fs::path base = fs::temp_directory_path(ec);
   for (unsigned i = 0; i < 10000; ++i) {
-    fs::path p = base / ("dravel-test-" + std::to_string(_getpid()) + "-" +
-                         std::to_string(i));
+    fs::path p = base / ("dravel-test-" + std::to_string(_getpid()) + "-" + std::to_string(i));
     if (fs::create_directory(p, ec)) {
       path_ = p.generic_string();
       return;
