@@ -63,9 +63,8 @@ TEST_F(FaultE2E, RejectedAndCorruptPacketsAreSentAgainAndEveryFileComesOutWhole)
   p->type(F4);
   ASSERT_TRUE(p->wait_for("Load"));
   p->type(exe + "\r");
-  ASSERT_TRUE(p->wait_for("PC=80010010"));
-  p->clear_output();
-  ASSERT_TRUE(p->wait_for(">> "));  // the registers are set: keys are read again
+  // The registers are set and keys are read again; the prompt may come in one read with PC=.
+  ASSERT_TRUE(p->wait_for_after("PC=80010010", ">> "));
   p->type(F10 + F4);
   ASSERT_TRUE(p->wait_for("Dsave"));
   p->type(out + " 80010000 2000\r");

@@ -127,14 +127,28 @@ void PtyProcess::drain() {
   }
 }
 
-bool PtyProcess::wait_for(std::string_view needle, Seconds deadline) {
+template <typename Shown>
+bool PtyProcess::wait_until(Shown shown, Seconds deadline) {
   auto end = deadline_from(deadline);
-  while (out_.find(needle) == std::string::npos) {
+  while (!shown()) {
     int left = remaining_ms(end);
     if (left == 0) return false;
-    if (!read_some(master_, out_, left)) return out_.find(needle) != std::string::npos;
+    if (!read_some(master_, out_, left)) return shown();
   }
   return true;
+}
+
+bool PtyProcess::wait_for(std::string_view needle, Seconds deadline) {
+  return wait_until([&] { return out_.find(needle) != std::string::npos; }, deadline);
+}
+
+bool PtyProcess::wait_for_after(std::string_view mark, std::string_view needle, Seconds deadline) {
+  return wait_until(
+      [&] {
+        std::size_t at = out_.find(mark);
+        return at != std::string::npos && out_.find(needle, at + mark.size()) != std::string::npos;
+      },
+      deadline);
 }
 
 const std::string& PtyProcess::output() {

@@ -32,6 +32,8 @@ class PtyProcess {
   void type(std::string_view keys);
   // Waits until everything shown so far contains `needle`; false on timeout or EOF.
   bool wait_for(std::string_view needle, Seconds deadline = kDeadline);
+  // Waits until `needle` shows after the first `mark`: output that came with the mark counts.
+  bool wait_for_after(std::string_view mark, std::string_view needle, Seconds deadline = kDeadline);
   // Everything the program has shown so far (reads what is pending first).
   const std::string& output();
   // Drops what has been shown so far, so the next wait_for sees only new output.
@@ -47,6 +49,8 @@ class PtyProcess {
 
  private:
   void drain();
+  template <typename Shown>
+  bool wait_until(Shown shown, Seconds deadline);
   int master_ = -1;
   termios initial_{};
   pid_t pid_ = -1;
