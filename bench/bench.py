@@ -403,6 +403,33 @@ def ref_dload(device, path, address):
     return 0
 
 
+def ref_srec(device, path):
+    """The S-record load with nothing else to do: each line in one write, the next as soon as
+    its acknowledgement is in. What the per-line acknowledgements allow."""
+    t0 = time.monotonic()
+    fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
+    tty.setraw(fd, termios.TCSANOW)
+    got = b""
+
+    def wait_for(text):
+        nonlocal got
+        while text not in got:
+            r, _, _ = select.select([fd], [], [], 10)
+            if not r:
+                sys.exit(f"no {text!r} from the monitor")
+            got += os.read(fd, 4096)
+        got = got[got.index(text) + len(text) :]
+
+    with open(path, "rb") as f:
+        lines = f.read().splitlines(keepends=True)
+    os.write(fd, b"ld2\rG\n")
+    for line in lines:
+        os.write(fd, line)
+        wait_for(b"N\n")
+    print(f"ref elapsed {time.monotonic() - t0:.6f}", flush=True)
+    return 0
+
+
 class Transfer:
     """One dravel run against its own krvbsim: a script does the transfer and quits."""
 
@@ -427,6 +454,9 @@ class Transfer:
         elif kind == "exe":
             exe_file(self.data, RAM, f(self.dir, "prog.exe"))
             line = f"local load {f(self.dir, 'prog.exe')}"
+        elif kind == "ref-srec":
+            srec_file(self.data, RAM, f(self.dir, "prog.mot"))
+            line = ""
         else:
             srec_file(self.data, RAM, f(self.dir, "prog.mot"))
             line = f"local load {f(self.dir, 'prog.mot')}"
@@ -447,6 +477,9 @@ class Transfer:
         if self.kind == "ref":
             argv = [sys.executable, os.path.abspath(__file__), "--ref-dload", m.group(1),
                     f(self.dir, "in.bin"), hex(RAM)]
+        elif self.kind == "ref-srec":
+            argv = [sys.executable, os.path.abspath(__file__), "--ref-srec", m.group(1),
+                    f(self.dir, "prog.mot")]
         else:
             argv = [f(self.build, "dravel"), "-d", m.group(1), f(self.dir, "run.scr")]
         self.p = Program(argv, {"DRAVELHIS": f(self.dir, "his")})
@@ -590,7 +623,10 @@ def main():
     ap.add_argument("--skip", default="", help="comma list of: idle,display,latency,paced,unpaced")
     ap.add_argument("--ref-dload", nargs=3, metavar=("DEVICE", "FILE", "ADDR"),
                     help=argparse.SUPPRESS)
+    ap.add_argument("--ref-srec", nargs=2, metavar=("DEVICE", "FILE"), help=argparse.SUPPRESS)
     args = ap.parse_args()
+    if args.ref_srec:
+        return ref_srec(*args.ref_srec)
     if args.ref_dload:
         return ref_dload(args.ref_dload[0], args.ref_dload[1], int(args.ref_dload[2], 16))
     quick = args.quick
@@ -684,12 +720,15 @@ def main():
         if "paced" not in skip:
             for baud in ([921600] if quick else [115200, 921600]):
                 progress(f"paced transfers at {baud}")
-                res = run_transfers([*kinds, "ref"], args.build, work, size, baud, together=True)
-                ref = res["ref"].get("ratio")
-                rep.row(f"ref paced {baud}", "minimal dload", fmt(ref, ".4f"), "x wire time",
-                        res["ref"].get("error", "the floor of krvbsim and this machine"))
+                res = run_transfers([*kinds, "ref", "ref-srec"], args.build, work, size, baud,
+                                    together=True)
+                for r, label in (("ref", "minimal dload"), ("ref-srec", "minimal S-record")):
+                    rep.row(f"ref paced {baud}", label, fmt(res[r].get("ratio"), ".4f"),
+                            "x wire time",
+                            res[r].get("error", "the floor of krvbsim and this machine"))
                 for k in kinds:
                     x = res[k]
+                    ref = res["ref-srec" if k == "srec" else "ref"].get("ratio")
                     note = x.get("error", f"wire {x.get('wire_s', 0):.2f} s; 1 round, side by side")
                     rep.row(f"{k} paced {baud}", "dravel", fmt(x.get("ratio"), ".4f"),
                             "x wire time", note)
