@@ -371,34 +371,42 @@ def wire_counts(log_path):
     return host, mon
 
 
+class RawLine:
+    """The device opened raw, as a minimal client of the monitor sees it."""
+
+    def __init__(self, device):
+        self.fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
+        tty.setraw(self.fd, termios.TCSANOW)
+        self.got = b""
+
+    def write(self, data):
+        os.write(self.fd, data)
+
+    def wait_for(self, text):
+        while text not in self.got:
+            r, _, _ = select.select([self.fd], [], [], 10)
+            if not r:
+                sys.exit(f"no {text!r} from the monitor")
+            self.got += os.read(self.fd, 4096)
+        self.got = self.got[self.got.index(text) + len(text) :]
+
+
 def ref_dload(device, path, address):
     """The block protocol's dload with nothing else to do: each packet in one write, the
     next as soon as its 'Y' is in. The floor that krvbsim and this machine allow."""
     t0 = time.monotonic()  # its own start, so the interpreter's is not counted
-    fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
-    tty.setraw(fd, termios.TCSANOW)
-    got = b""
-
-    def wait_for(text):
-        nonlocal got
-        while text not in got:
-            r, _, _ = select.select([fd], [], [], 10)
-            if not r:
-                sys.exit(f"no {text!r} from the monitor")
-            got += os.read(fd, 4096)
-        got = got[got.index(text) + len(text) :]
-
+    line = RawLine(device)
     with open(path, "rb") as f:
         data = f.read()
-    os.write(fd, b"bwr\r")
-    wait_for(b"binary\r")
-    os.write(fd, b"\x01" + address.to_bytes(4, "big") + len(data).to_bytes(4, "big"))
+    line.write(b"bwr\r")
+    line.wait_for(b"binary\r")
+    line.write(b"\x01" + address.to_bytes(4, "big") + len(data).to_bytes(4, "big"))
     for at in range(0, len(data), 2048):
         payload = data[at : at + 2048].ljust(2048, b"\0")
-        os.write(fd, b"\x02" + payload + bytes([sum(payload) & 0xFF]))
-        wait_for(b"Y")
-    os.write(fd, b"\r")
-    wait_for(b"end binary\r")
+        line.write(b"\x02" + payload + bytes([sum(payload) & 0xFF]))
+        line.wait_for(b"Y")
+    line.write(b"\r")
+    line.wait_for(b"end binary\r")
     print(f"ref elapsed {time.monotonic() - t0:.6f}", flush=True)
     return 0
 
@@ -407,25 +415,13 @@ def ref_srec(device, path):
     """The S-record load with nothing else to do: each line in one write, the next as soon as
     its acknowledgement is in. What the per-line acknowledgements allow."""
     t0 = time.monotonic()
-    fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
-    tty.setraw(fd, termios.TCSANOW)
-    got = b""
-
-    def wait_for(text):
-        nonlocal got
-        while text not in got:
-            r, _, _ = select.select([fd], [], [], 10)
-            if not r:
-                sys.exit(f"no {text!r} from the monitor")
-            got += os.read(fd, 4096)
-        got = got[got.index(text) + len(text) :]
-
+    line = RawLine(device)
     with open(path, "rb") as f:
-        lines = f.read().splitlines(keepends=True)
-    os.write(fd, b"ld2\rG\n")
-    for line in lines:
-        os.write(fd, line)
-        wait_for(b"N\n")
+        records = f.read().splitlines(keepends=True)
+    line.write(b"ld2\rG\n")
+    for record in records:
+        line.write(record)
+        line.wait_for(b"N\n")
     print(f"ref elapsed {time.monotonic() - t0:.6f}", flush=True)
     return 0
 
