@@ -40,7 +40,7 @@ std::string keys_of(TtyConsole& c) {
   return got;
 }
 
-TEST(TerminalMode, RawKeepsOutputProcessingAndEveryWayBackRestores) {
+TEST(TerminalMode, RawAloneKeepsOutputProcessingAndEveryWayBackRestores) {
   Pty pty;
   termios before = pty.mode();
   {
@@ -79,6 +79,49 @@ TEST(TtyConsole, DecodesTerminalKeysAndTakesEnterAndCtrlCAsBytes) {
   char buf[16] = {};
   ASSERT_EQ(::read(pty.master, buf, sizeof buf), 6);
   EXPECT_STREQ(buf, "line\r\n");
+}
+
+std::string read_master(int master, std::size_t n) {
+  std::string got;
+  char buf[64];
+  while (got.size() < n) {
+    ssize_t r = ::read(master, buf, sizeof buf);
+    if (r <= 0) break;
+    got.append(buf, static_cast<std::size_t>(r));
+  }
+  return got;
+}
+
+// The screen gets the same bytes whether the kernel or the console makes "\r\n" of "\n".
+TEST(TtyConsole, NewLinesReachTheScreenAlikeInRawAndNormalMode) {
+  Pty pty;
+  termios before = pty.mode();
+  ASSERT_EQ(before.c_oflag, static_cast<tcflag_t>(OPOST | ONLCR));
+  {
+    TerminalMode mode(pty.slave);
+    TtyConsole console(mode, pty.slave, pty.slave);
+    mode.set_raw(true);
+    EXPECT_TRUE(mode.console_translates_newlines());
+    EXPECT_EQ(pty.mode().c_oflag & OPOST, 0u);
+    console.write("a\nb\r\n\n");
+    EXPECT_EQ(read_master(pty.master, 9), "a\r\nb\r\r\n\r\n");
+    mode.set_raw(false);  // e.g. for a shell command: the kernel's own processing again
+    EXPECT_FALSE(mode.console_translates_newlines());
+    EXPECT_TRUE(same_mode(pty.mode(), before));
+    console.write("c\n");
+    EXPECT_EQ(read_master(pty.master, 3), "c\r\n");
+  }
+  // Any other output setting is left to the kernel.
+  termios tabs = before;
+  tabs.c_oflag |= TAB3;
+  ASSERT_EQ(::tcsetattr(pty.slave, TCSANOW, &tabs), 0);
+  TerminalMode mode(pty.slave);
+  TtyConsole console(mode, pty.slave, pty.slave);
+  mode.set_raw(true);
+  EXPECT_FALSE(mode.console_translates_newlines());
+  EXPECT_NE(pty.mode().c_oflag & OPOST, 0u);
+  console.write("d\n");
+  EXPECT_EQ(read_master(pty.master, 3), "d\r\n");
 }
 
 TEST(TtyConsole, InputThatIsNotATerminalIsTakenAsItComesUntilItsEnd) {

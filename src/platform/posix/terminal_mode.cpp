@@ -43,10 +43,14 @@ void TerminalMode::set_raw(bool raw) {
     return;
   }
   termios t = raw_mode_of(saved_);
-  ::tcsetattr(fd_, TCSANOW, &t);
+  // Only the plain translation is taken over; any other output setting stays the kernel's.
+  bool take_over = console_may_translate_ && saved_.c_oflag == (OPOST | ONLCR);
+  if (take_over) t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  console_translates_ = ::tcsetattr(fd_, TCSANOW, &t) == 0 && take_over;
 }
 
 void TerminalMode::restore() {
+  console_translates_ = false;
   if (saved_valid_) ::tcsetattr(fd_, TCSANOW, &saved_);
 }
 

@@ -14,9 +14,15 @@ class TerminalMode {
   TerminalMode& operator=(const TerminalMode&) = delete;
 
   bool is_terminal() const { return saved_valid_; }
-  // Raw input (no echo, no line editing, no signal or flow-control keys); output
-  // processing is kept so "\n" still starts a new line.
+  // Raw input (no echo, no line editing, no signal or flow-control keys); "\n" still starts
+  // a new line: by the kernel's output processing, or by the console (see below).
   void set_raw(bool raw);
+  // True while raw mode has taken a plain "\n" -> "\r\n" translation (the usual OPOST ONLCR)
+  // out of the kernel, and the console writer does it instead: the line discipline's output
+  // path handles each new line apart, which made it most of the cost of showing a flood.
+  bool console_translates_newlines() const { return console_translates_; }
+  // Allowed only by a console that writes all its output to this terminal.
+  void let_console_translate_newlines(bool allowed) { console_may_translate_ = allowed; }
   // Puts the saved settings back.
   void restore();
 
@@ -27,6 +33,8 @@ class TerminalMode {
   int fd_;
   bool saved_valid_ = false;
   termios saved_{};
+  bool console_may_translate_ = false;
+  bool console_translates_ = false;
 };
 
 // The raw settings made from a terminal's normal ones.

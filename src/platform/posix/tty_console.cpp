@@ -1,6 +1,7 @@
 #include "platform/posix/tty_console.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,8 +11,21 @@
 
 namespace dravel::platform {
 
+namespace {
+
+bool same_terminal(int a, int b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::isatty(a) == 1 && ::isatty(b) == 1 && ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 &&
+         sa.st_rdev == sb.st_rdev;
+}
+
+}  // namespace
+
 TtyConsole::TtyConsole(TerminalMode& mode, int in_fd, int out_fd)
-    : mode_(mode), in_fd_(in_fd), out_fd_(out_fd), decode_(mode.is_terminal()) {}
+    : mode_(mode), in_fd_(in_fd), out_fd_(out_fd), decode_(mode.is_terminal()) {
+  mode.let_console_translate_newlines(same_terminal(in_fd, out_fd));
+}
 
 bool TtyConsole::read_input(int timeout_ms) {
   if (!input_open_) return false;
@@ -74,6 +88,20 @@ int TtyConsole::read_key_byte() {
 }
 
 void TtyConsole::write(std::string_view text) {
+  if (!mode_.console_translates_newlines() || text.find('\n') == std::string_view::npos) {
+    write_all(text);
+    return;
+  }
+  translated_.clear();
+  for (std::size_t at; (at = text.find('\n')) != std::string_view::npos;) {
+    translated_.append(text.substr(0, at)).append("\r\n");
+    text.remove_prefix(at + 1);
+  }
+  translated_.append(text);
+  write_all(translated_);
+}
+
+void TtyConsole::write_all(std::string_view text) {
   while (!text.empty()) {
     ssize_t n = ::write(out_fd_, text.data(), text.size());
     if (n > 0) {

@@ -3,6 +3,7 @@
 // sequences (or taken as they come when input is not a terminal), text written whole.
 #include <cstdint>
 #include <deque>
+#include <string>
 
 #include "platform/console.h"
 #include "platform/key_decoder.h"
@@ -36,11 +37,13 @@ class TtyConsole : public Console {
   // Reads what input has within `timeout_ms`; true when bytes arrived.
   bool read_input(int timeout_ms);
   void settle_escape();
+  void write_all(std::string_view text);
 
   TerminalMode& mode_;
   int in_fd_;
   int out_fd_;
   bool decode_;
+  std::string translated_;
   bool input_open_ = true;
   KeyDecoder decoder_;
   std::deque<std::uint8_t> keys_;
