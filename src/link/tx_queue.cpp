@@ -11,23 +11,28 @@ void tx_enqueue(TxQueue& q, std::uint8_t byte) {
   ++q.count;
 }
 
-int tx_send_one(TxQueue& q, SerialPort& port) {
-  if (q.count == 0) return 0;
+namespace {
+
+// The oldest queued byte, taken off the queue; only when count > 0.
+std::uint8_t tx_take(TxQueue& q) {
   std::uint8_t byte = q.data[static_cast<size_t>(q.read_index)];
   q.read_index = (q.read_index + 1) % TxQueue::CAPACITY;
   --q.count;
-  serial_write_byte(port, byte);
+  return byte;
+}
+
+}  // namespace
+
+int tx_send_one(TxQueue& q, SerialPort& port) {
+  if (q.count == 0) return 0;
+  serial_write_byte(port, tx_take(q));
   return 0;
 }
 
 void tx_flush(TxQueue& q, SerialPort& port) {
   std::uint8_t out[TxQueue::CAPACITY];
   std::size_t n = 0;
-  while (q.count > 0) {
-    out[n++] = q.data[static_cast<size_t>(q.read_index)];
-    q.read_index = (q.read_index + 1) % TxQueue::CAPACITY;
-    --q.count;
-  }
+  while (q.count > 0) out[n++] = tx_take(q);
   port.write(out, n);
 }
 

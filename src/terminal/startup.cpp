@@ -120,9 +120,17 @@ int run(State& s, GetEnv getenv_fn) {
 
 }  // namespace
 
-void exit_saving_history(State& s, int status) {
+namespace {
+
+void close_saving_history(State& s) {
   serial_close(s);
   history_save_file(s.history, s.history_path);
+}
+
+}  // namespace
+
+void exit_saving_history(State& s, int status) {
+  close_saving_history(s);
   end_program(status);
 }
 
@@ -142,8 +150,7 @@ int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn
     return e.status;
   } catch (const LinkLost&) {
     // The loop catches it; should a wait ever run outside the loop, still end in order.
-    serial_close(s);
-    history_save_file(s.history, s.history_path);
+    close_saving_history(s);
     return 1;
   }
 }
