@@ -21,10 +21,7 @@ constexpr std::uint32_t PROGRAM = 0x80010000;
 class FaultE2E : public ::testing::Test {
  protected:
   std::unique_ptr<PtyProcess> start(std::vector<std::string> sim_options) {
-    sim_options.push_back("--");
-    sim_options.push_back(DRAVEL_BIN);
-    auto p = std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
-                                          std::vector<std::string>{"DRAVELHIS=" + his});
+    auto p = dravel_on_krvbsim(std::move(sim_options), his);
     EXPECT_TRUE(p->wait_for("KRVB7100 debug monitor"));
     return p;
   }

@@ -30,10 +30,7 @@ std::string host_bytes(const std::string& log) {
 class KrvbsimE2E : public ::testing::Test {
  protected:
   std::unique_ptr<PtyProcess> run_dravel(std::vector<std::string> sim_options) {
-    sim_options.push_back("--");
-    sim_options.push_back(DRAVEL_BIN);
-    return std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
-                                        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+    return dravel_on_krvbsim(std::move(sim_options), dir.file("his"));
   }
   test::TempDir dir;
 };

@@ -23,10 +23,7 @@ class LinkE2E : public ::testing::Test {
  protected:
   // krvbsim on the test's pty, running dravel on the pty it serves as the serial line.
   std::unique_ptr<PtyProcess> start(std::vector<std::string> sim_options) {
-    sim_options.push_back("--");
-    sim_options.push_back(DRAVEL_BIN);
-    return std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
-                                        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+    return dravel_on_krvbsim(std::move(sim_options), dir.file("his"));
   }
   // F10 F2 quits dravel; krvbsim then writes its files and ends with dravel's status.
   void quit(PtyProcess& p) {

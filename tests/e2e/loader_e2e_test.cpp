@@ -20,12 +20,10 @@ class LoaderE2E : public ::testing::Test {
     std::vector<std::string> args = sim_options;
     char dump[64];
     std::snprintf(dump, sizeof dump, "%x:%x:", PROGRAM, DUMP_SIZE);
-    for (const std::string& a :
-         {std::string("--dump"), dump + dir.file("memory"), std::string("--regs"), dir.file("regs"),
-          std::string("--"), std::string(DRAVEL_BIN)})
+    for (const std::string& a : {std::string("--dump"), dump + dir.file("memory"),
+                                 std::string("--regs"), dir.file("regs")})
       args.push_back(a);
-    return std::make_unique<PtyProcess>(KRVBSIM_BIN, args,
-                                        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+    return dravel_on_krvbsim(std::move(args), dir.file("his"));
   }
   std::uint32_t reg(const std::string& name) {
     std::istringstream in(test::TempDir::read(dir.file("regs")));

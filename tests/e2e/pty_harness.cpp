@@ -239,4 +239,12 @@ bool same_mode(const termios& a, const termios& b) {
          a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
+std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_options,
+                                              const std::string& history_file) {
+  sim_options.push_back("--");
+  sim_options.push_back(DRAVEL_BIN);
+  return std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
+                                      std::vector<std::string>{"DRAVELHIS=" + history_file});
+}
+
 }  // namespace dravel::e2e

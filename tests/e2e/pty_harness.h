@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,6 +83,11 @@ class PtyDevice {
   std::string path_;
   std::string in_;
 };
+
+// krvbsim on a fresh pty, with `sim_options`, running dravel on the pty it serves as the serial
+// line; dravel keeps its history in `history_file`.
+std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_options,
+                                              const std::string& history_file);
 
 // True when two termios describe the same terminal mode (flags and control characters).
 bool same_mode(const termios& a, const termios& b);
