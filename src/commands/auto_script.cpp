@@ -8,12 +8,12 @@
 #include <string>
 
 #include "commands/command_table.h"
+#include "core/console_out.h"
+#include "core/keyboard.h"
 #include "core/program_exit.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "lineinput/prompted_input.h"
 #include "link/tx_queue.h"
-#include "terminal/keyboard.h"
 
 namespace dravel {
 

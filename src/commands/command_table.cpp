@@ -1,11 +1,9 @@
 #include "commands/command_table.h"
 
-#include <cctype>
-
 #include "commands/auto_script.h"
 #include "commands/general_commands.h"
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "loader/dload_dsave.h"
 #include "loader/load_command.h"
 
@@ -37,10 +35,6 @@ const CommandEntry CommandTable[COMMAND_COUNT + 1] = {
     {{0, 0, 0, 0}, "wait-prompt", no_key, wait_prompt_command},
     {{0, 0, 0, 0}, nullptr, nullptr, nullptr},
 };
-
-static bool is_blank(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
 
 static char fold(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -80,23 +74,6 @@ char* match_command_name(const char* name, char* text) {
   }
   if (*name != '\0') return nullptr;
   return skip_blanks(text);
-}
-
-char* skip_blanks(char* text) {
-  while (*text != '\0' && is_blank(*text)) ++text;
-  return text;
-}
-const char* skip_blanks(const char* text) {
-  while (*text != '\0' && is_blank(*text)) ++text;
-  return text;
-}
-char* find_blank(char* text) {
-  while (*text != '\0' && !is_blank(*text)) ++text;
-  return text;
-}
-const char* find_blank(const char* text) {
-  while (*text != '\0' && !is_blank(*text)) ++text;
-  return text;
 }
 
 }  // namespace dravel

@@ -2,7 +2,8 @@
 #include <array>
 #include <cstdint>
 
-#include "terminal/keyboard.h"
+#include "core/blanks.h"
+#include "core/keyboard.h"
 
 namespace dravel {
 
@@ -28,9 +29,5 @@ int dispatch_key(State& s, KeyCode key, int prefix_state);
 int run_local_command(State& s, char* text);
 // The argument inside `text` when `name` begins it (case folded), else nullptr.
 char* match_command_name(const char* name, char* text);
-char* skip_blanks(char* text);
-const char* skip_blanks(const char* text);
-char* find_blank(char* text);
-const char* find_blank(const char* text);
 
 }  // namespace dravel

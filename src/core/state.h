@@ -1,16 +1,19 @@
 #pragma once
 // The process-wide state, gathered in one object that main makes (and each test makes afresh).
+// The one header that includes upward: it gathers every layer's state, and the waits and exits
+// in core/ reach the port, its tending and the history through it.
 #include <string>
 
 #include "commands/auto_script.h"
 #include "commands/log_file.h"
+#include "core/keyboard.h"
 #include "lineinput/history.h"
 #include "link/block_protocol.h"
+#include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
 #include "platform/platform.h"
 #include "terminal/config.h"
-#include "terminal/keyboard.h"
 #include "watch/watchers.h"
 
 namespace dravel {

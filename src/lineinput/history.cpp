@@ -6,7 +6,7 @@
 #include <new>
 #include <random>
 
-#include "lineinput/console_out.h"
+#include "core/console_out.h"
 
 namespace dravel {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 
 namespace dravel {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "terminal/keyboard.h"
+#include "core/keyboard.h"
 
 namespace dravel {
 

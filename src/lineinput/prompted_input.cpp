@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "lineinput/history.h"
 #include "lineinput/line_editor.h"
 

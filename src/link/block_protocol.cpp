@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/exits.h"
 #include "core/state.h"
+#include "core/waits.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
-#include "terminal/startup.h"
-#include "terminal/terminal_loop.h"
 
 namespace dravel {
 

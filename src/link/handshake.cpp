@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/console_out.h"
+#include "core/exits.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
+#include "core/waits.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
-#include "terminal/startup.h"
-#include "terminal/terminal_loop.h"
 
 namespace dravel {
 

@@ -1,7 +1,7 @@
 #include "link/link_loss.h"
 
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "link/serial_port.h"
 
 namespace dravel {

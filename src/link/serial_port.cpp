@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "core/console_out.h"
 #include "core/signal_flag.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 
 namespace dravel {
 

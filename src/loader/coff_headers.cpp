@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "loader/binary_file.h"
 #include "loader/le_bytes.h"
 

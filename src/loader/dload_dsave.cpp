@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "commands/command_table.h"
+#include "core/blanks.h"
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "lineinput/prompted_input.h"
 #include "link/block_protocol.h"
 #include "link/handshake.h"

@@ -1,7 +1,7 @@
 #include "loader/exe_load.h"
 
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "link/block_protocol.h"
 #include "link/handshake.h"
 #include "loader/binary_file.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "link/block_protocol.h"
 
 namespace dravel {

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands/command_table.h"
+#include "core/blanks.h"
+#include "core/console_out.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "lineinput/prompted_input.h"
 #include "link/handshake.h"
 #include "link/tx_queue.h"

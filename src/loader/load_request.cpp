@@ -1,16 +1,16 @@
 #include <string>
 
-#include "commands/command_table.h"
+#include "core/blanks.h"
+#include "core/console_out.h"
+#include "core/keyboard.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
+#include "core/waits.h"
 #include "lineinput/prompted_input.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
 #include "loader/load_command.h"
 #include "loader/srec_send.h"
-#include "terminal/keyboard.h"
-#include "terminal/terminal_loop.h"
 
 namespace dravel {
 

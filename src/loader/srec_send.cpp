@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/console_out.h"
+#include "core/keyboard.h"
 #include "core/state.h"
 #include "core/text_reader.h"
-#include "lineinput/console_out.h"
+#include "core/waits.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
-#include "terminal/keyboard.h"
-#include "terminal/terminal_loop.h"
 
 namespace dravel {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "terminal/keyboard.h"
+#include "core/keyboard.h"
 
 namespace dravel::platform {
 

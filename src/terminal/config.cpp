@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/console_out.h"
 #include "core/program_exit.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 
 namespace dravel {
 

@@ -4,14 +4,16 @@
 #include <cstdlib>
 
 #include "commands/auto_script.h"
+#include "core/console_out.h"
+#include "core/exits.h"
 #include "core/program_exit.h"
 #include "core/signal_flag.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "lineinput/history.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "terminal/config.h"
+#include "terminal/program_watchers.h"
 #include "terminal/terminal_loop.h"
 #include "watch/watchers.h"
 
@@ -119,27 +121,6 @@ int run(State& s, GetEnv getenv_fn) {
 }
 
 }  // namespace
-
-namespace {
-
-void close_saving_history(State& s) {
-  serial_close(s);
-  history_save_file(s.history, s.history_path);
-}
-
-}  // namespace
-
-void exit_saving_history(State& s, int status) {
-  close_saving_history(s);
-  end_program(status);
-}
-
-void terminate_on_abort(State& s, bool poll_first) {
-  if (poll_first) poll_keyboard(s);
-  if (!s.abort_flag) return;
-  console_write(s.console(), "\nTerminate by user!\n");
-  exit_saving_history(s, 1);
-}
 
 int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn) {
   s.options = Options{};

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "core/exits.h"
 #include "platform/platform.h"
 
 namespace dravel {
@@ -16,11 +17,5 @@ using GetEnv = const char* (*)(const char* name);
 int run_program(platform::Platform& io, const std::vector<std::string>& args, GetEnv getenv_fn);
 // Same, on a State the caller made (tests inspect it afterwards).
 int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn);
-
-// Closes the port, saves the history and ends the program with `status`.
-[[noreturn]] void exit_saving_history(State& s, int status);
-
-// Ends the program when abort_flag is set (after one keyboard poll when `poll_first`).
-void terminate_on_abort(State& s, bool poll_first);
 
 }  // namespace dravel

@@ -5,10 +5,10 @@
 
 #include "commands/auto_script.h"
 #include "commands/command_table.h"
+#include "core/console_out.h"
 #include "core/program_exit.h"
 #include "core/signal_flag.h"
 #include "core/state.h"
-#include "lineinput/console_out.h"
 #include "lineinput/line_editor.h"
 #include "lineinput/prompted_input.h"
 #include "link/link_loss.h"
@@ -115,19 +115,6 @@ void link_lost_reset(State& s) {
   s.prefix_state = 0;
   scripts_stop_all(s);
 }
-
-}  // namespace
-
-void idle_wait(State& s, bool keys_only) {
-  if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
-  // Nobody reads the serial port while only a key is awaited: returning would spin.
-  if (!keys_only && s.port.has_unread()) return;
-  link_tend(s);
-  s.io.idle.wait(IDLE_WAIT_MS);
-  if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
-}
-
-namespace {
 
 bool pass(State& s) {
   if (pending_signal() != 0) return false;

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "core/state.h"
-#include "loader/load_command.h"
 
 namespace dravel {
 
@@ -50,13 +49,6 @@ int watchers_feed(State& s, const std::uint8_t* bytes, int count) {
 int on_prompt(State& s, int) {
   s.prompt_seen = true;
   return 0;
-}
-
-// Registered last-tried first: the list runs from the newest to the oldest.
-void register_program_watchers(State& s) {
-  watcher_register(s.watchers, PROMPT_PATTERN, on_prompt, 0);
-  watcher_register(s.watchers, DATA_LOAD_PATTERN, load_request_callback, 0);
-  watcher_register(s.watchers, FILE_LOAD_PATTERN, load_request_callback, 1);
 }
 
 }  // namespace dravel

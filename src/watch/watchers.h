@@ -35,7 +35,5 @@ int watchers_feed(State& s, const std::uint8_t* bytes, int count);
 Watcher* watchers_match(State& s, const std::uint8_t* bytes, int count);
 int watcher_run(State& s, const Watcher& w);
 int on_prompt(State& s, int value);
-// Start-up's three watchers, in their order.
-void register_program_watchers(State& s);
 
 }  // namespace dravel

@@ -7,6 +7,7 @@
 #include "core/program_exit.h"
 #include "core/state.h"
 #include "support/rig.h"
+#include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {

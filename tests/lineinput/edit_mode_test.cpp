@@ -3,6 +3,7 @@
 #include <string>
 
 #include "support/rig.h"
+#include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {

@@ -10,6 +10,7 @@
 #include "loader/dload_dsave.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {

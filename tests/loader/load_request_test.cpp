@@ -4,6 +4,7 @@
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
+#include "core/keyboard.h"
 #include "support/fakes.h"
-#include "terminal/keyboard.h"
 
 namespace dravel::platform {
 namespace {

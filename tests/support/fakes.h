@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/keyboard.h"
 #include "platform/platform.h"
-#include "terminal/keyboard.h"
 
 namespace dravel::test {
 

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "core/keyboard.h"
 #include "link/tx_queue.h"
 #include "support/rig.h"
-#include "terminal/keyboard.h"
+#include "terminal/program_watchers.h"
 #include "terminal/terminal_loop.h"
 #include "watch/watchers.h"
 

@@ -8,6 +8,7 @@
 #include "core/program_exit.h"
 #include "loader/load_command.h"
 #include "support/rig.h"
+#include "terminal/program_watchers.h"
 
 namespace dravel::test {
 namespace {

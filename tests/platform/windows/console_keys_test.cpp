@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "core/keyboard.h"
 #include "core/state.h"
 #include "support/rig.h"
-#include "terminal/keyboard.h"
 
 namespace dravel::platform {
 namespace {

@@ -1,8 +1,8 @@
-#include "terminal/keyboard.h"
+#include "core/keyboard.h"
 
+#include "core/exits.h"
 #include "core/state.h"
-#include "terminal/startup.h"
-#include "terminal/terminal_loop.h"
+#include "core/waits.h"
 
 namespace dravel {
 

@@ -1,4 +1,4 @@
-#include "lineinput/console_out.h"
+#include "core/console_out.h"
 
 #include <cstdarg>
 #include <cstdio>

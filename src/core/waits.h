@@ -1,0 +1,14 @@
+#pragma once
+// How every wait blocks: the loop and each wait call idle_wait instead of spinning.
+
+namespace dravel {
+
+struct State;
+
+// Blocks briefly for input. Returns at once while bytes a handshake read ahead are waiting,
+// unless only keys are awaited. A pending signal ends the program, saving the history.
+void idle_wait(State& s, bool keys_only = false);
+
+inline constexpr int IDLE_WAIT_MS = 100;
+
+}  // namespace dravel
