@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "terminal/keyboard.h"
+#include "core/keyboard.h"
 
 namespace dravel::fuzz {
 
