@@ -21,6 +21,7 @@ struct Options {
   std::string initial_script;     // empty for none
   bool show_help = false;
   bool show_version = false;
+  bool show_list = false;
 };
 
 int banner_colour(const char* version);

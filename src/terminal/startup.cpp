@@ -29,6 +29,7 @@ constexpr const char* USAGE =
     "  -d <device>  serial device to open (a USB adapter, a pty); default by I/O address:\n"
     "               0x3F8 the first port (%s), anything else the second (%s)\n"
     "  <script>     an auto script to run at start\n"
+    "  -l, --list   list the serial devices of this machine\n"
     "  --help, --version\n"
     "\n"
     "environment:\n"
@@ -41,7 +42,13 @@ constexpr const char* USAGE =
     "  F8 local edit  F9 F4 dload        F10 F4 dsave     F9 F5 log off\n"
     "  F10 F2 quit    ESC break (Ctrl-C to the board), then end\n";
 
-// Takes --help, --version and -d out of the way before the configuration is read.
+void print_serial_devices(State& s) {
+  std::vector<std::string> lines = s.io.files.serial_devices();
+  if (lines.empty()) console_write(s.console(), "no serial devices found\n");
+  for (const std::string& line : lines) console_printf(s.console(), "%s\n", line.c_str());
+}
+
+// Takes --help, --version, --list and -d out of the way before the configuration is read.
 void scan_own_options(State& s, GetEnv getenv_fn) {
   const std::vector<std::string>& args = s.options.args;
   std::string device;
@@ -49,6 +56,7 @@ void scan_own_options(State& s, GetEnv getenv_fn) {
     const std::string& a = args[i];
     if (a == "--help") s.options.show_help = true;
     if (a == "--version") s.options.show_version = true;
+    if (a == "--list" || a == "-l") s.options.show_list = true;
     if (a.compare(0, 2, "-d") == 0) {
       if (a.size() > 2)
         device = a.substr(2);
@@ -71,7 +79,8 @@ void scan_baud_and_script(State& s) {
     if (a.compare(0, 2, "-B") == 0) {
       long baud = 0;
       if (std::sscanf(a.c_str() + 2, "%ld", &baud) == 1) s.config.baud_rate = baud;
-    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version") {
+    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version" ||
+               a == "--list" || a == "-l") {
       continue;
     } else if (a.compare(0, 2, "-d") == 0) {
       if (a.size() == 2) ++i;
@@ -90,6 +99,10 @@ int run(State& s, GetEnv getenv_fn) {
   }
   if (s.options.show_version) {
     console_printf(s.console(), "dravel %s\n", PROGRAM_VERSION);
+    return 0;
+  }
+  if (s.options.show_list) {
+    print_serial_devices(s);
     return 0;
   }
 

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "platform/posix/serial_device_list.h"
+
 namespace dravel::platform {
 
 bool PosixFiles::exists(const std::string& path) {
@@ -10,6 +12,10 @@ bool PosixFiles::exists(const std::string& path) {
 
 bool PosixFiles::readable(const std::string& path) {
   return ::access(path.c_str(), R_OK) == 0;
+}
+
+std::vector<std::string> PosixFiles::serial_devices() {
+  return list_serial_devices(root_);
 }
 
 }  // namespace dravel::platform

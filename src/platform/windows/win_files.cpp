@@ -2,6 +2,8 @@
 
 #include <io.h>
 
+#include "platform/windows/com_port_list.h"
+
 namespace dravel::platform {
 
 namespace {
@@ -14,6 +16,10 @@ bool WinFiles::exists(const std::string& path) {
 }
 bool WinFiles::readable(const std::string& path) {
   return _access(path.c_str(), READ) == 0;
+}
+
+std::vector<std::string> WinFiles::serial_devices() {
+  return com_port_lines(read_serialcomm());
 }
 
 }  // namespace dravel::platform
