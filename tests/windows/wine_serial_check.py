@@ -4,13 +4,15 @@
 Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32 serial code
 (CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
-cmd.exe, and that a dload lands in the monitor's memory. Every wait has a deadline; every process started here is ended here.
+cmd.exe, that a dload lands in the monitor's memory, and that --list shows the
+COM ports Wine registers. Every wait has a deadline; every process started here is ended here.
 """
 import argparse
 import os
 import pty
 import re
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -125,10 +127,43 @@ def start_krvbsim(krvbsim, work, data_size):
     return sim, m.group(1).decode()
 
 
+def wineserver(wine):
+    beside = os.path.join(os.path.dirname(wine), "wineserver")
+    return beside if os.access(beside, os.X_OK) else shutil.which("wineserver")
+
+
+def check_list(args, env):
+    """dravel.exe --list shows the COM ports Wine's registry holds. Wine registers the ports
+    named under HKLM\\Software\\Wine\\Ports when its device manager starts, so the server is
+    restarted around the change."""
+    wine, ports = args.wine, r"HKLM\Software\Wine\Ports"
+    master, slave = pty.openpty()
+    try:
+        subprocess.run([wine, "reg", "add", ports, "/v", "COM7", "/d", os.ttyname(slave), "/f"],
+                       env=env, check=True, capture_output=True, timeout=WAIT_S)
+        subprocess.run([wineserver(wine), "-k"], env=env, timeout=WAIT_S)
+        r = subprocess.run([wine, args.dravel, "--list"], env=env, capture_output=True,
+                           timeout=WAIT_S, stdin=subprocess.DEVNULL)
+        listed = r.stdout.decode("latin-1").replace("\r", "")
+        if r.returncode != 0 or not re.search(r"^COM7 \(\\Device\\Serial\d+\)$", listed, re.M):
+            raise AssertionError(f"--list ended with {r.returncode} and printed:\n{listed}")
+    finally:
+        subprocess.run([wine, "reg", "delete", ports, "/v", "COM7", "/f"], env=env,
+                       capture_output=True, timeout=WAIT_S)
+        subprocess.run([wineserver(wine), "-k"], env=env, timeout=WAIT_S)
+        link = os.path.join(args.wineprefix, "dosdevices", "com7")
+        if os.path.lexists(link):
+            os.unlink(link)
+        os.close(master)
+        os.close(slave)
+    print("wine: --list shows the COM port in Wine's registry")
+
+
 def run(args):
     wine = args.wine
     env = dict(os.environ, WINEPREFIX=args.wineprefix, WINEDEBUG="-all", TERM="xterm")
     env.pop("DISPLAY", None)
+    check_list(args, env)
     with tempfile.TemporaryDirectory(prefix="dravel-wine-") as work:
         data = image(0x4001, 7)
         with open(os.path.join(work, "image.bin"), "wb") as f:
