@@ -8,29 +8,12 @@ cd "$(dirname "$0")/../.."
 
 WINDOWS_BUILD=${WINDOWS_BUILD:-build/windows}
 NATIVE_BUILD=${NATIVE_BUILD:-build/release}
+# What the cross build and Wine need, installed once (the list is in tools/install-prereqs.sh).
+${PREREQS:-tools/install-prereqs.sh} windows
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-[ -x "$WINE" ] || WINE=$(command -v wine64 || true)
-[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || true)
-
-# What the cross build and Wine need, installed once.
-need=()
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
-[ -n "$WINE" ] && [ -x "$WINE" ] || need+=(wine64)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-if [ "${#need[@]}" -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "windows-test needs ${need[*]}; install them as root (apt-get install ${need[*]})" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}"
-  WINE=/usr/lib/wine/wine64
-  [ -x "$WINE" ] || WINE=$(command -v wine64)
-  WINESERVER=/usr/lib/wine/wineserver
-  [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
-fi
+[ -x "$WINE" ] || WINE=$(command -v wine64)
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
 
 cmake --preset windows -B "$WINDOWS_BUILD" >/dev/null
 cmake --build "$WINDOWS_BUILD" -j2
