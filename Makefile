@@ -1,9 +1,14 @@
 # Short commands; CMake presets do the work.
-.PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean
+.PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean \
+	package windows-package
+
+# Installs what a target needs on Debian/Ubuntu when missing; PREREQS=true skips the check.
+PREREQS ?= tools/install-prereqs.sh
 
 all: build
 
 build:
+	$(PREREQS) build
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 
@@ -13,11 +18,13 @@ demo: build
 test: test-release test-asan
 
 test-release:
+	$(PREREQS) test
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 	ctest --preset release
 
 test-asan:
+	$(PREREQS) test
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 	ctest --preset asan
@@ -31,7 +38,20 @@ bench-quick: build
 
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:
-	tests/windows/windows_test.sh
+	PREREQS="$(PREREQS)" tests/windows/windows_test.sh
+
+# A Debian package (build/package/packages/dravel_*.deb) and a zip of the static dravel.exe.
+package:
+	$(PREREQS) package
+	cmake --preset package >/dev/null
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
+
+windows-package:
+	$(PREREQS) windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+	cd build/windows && cpack -G ZIP
 
 # libFuzzer targets (clang): each for FUZZ_SECONDS, or a few seconds each for the smoke.
 FUZZ_SECONDS ?= 120
