@@ -39,7 +39,12 @@ set(CPACK_PACKAGE_VENDOR "the dravel developers")
 set(CPACK_PACKAGE_CONTACT "the dravel developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "terminal and program loader for a development board's debug monitor")
-set(CPACK_PACKAGE_DESCRIPTION_FILE ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "dravel passes the keys typed to the monitor on a serial line and shows, logs\n"
+  "and watches what it prints. Function keys run local commands: a shell escape,\n"
+  "auto scripts, loading S-record, EXE and COFF programs, moving raw memory\n"
+  "images, the operation log and local line editing. krvbsim, a simulated board\n"
+  "monitor on a pseudo-terminal, comes with it.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)

@@ -29,6 +29,7 @@ expect "--help --list --version -B -d -l -p " -
 expect "-B115200 " -B11
 expect "-B115200 -B19200 -B38400 -B57600 -B9600 " -B
 # Devices come from the machine; here a known set stands in for it.
+# shellcheck disable=SC2317  # called by _dravel
 real_devices=$(_dravel_devices)
 _dravel_devices() { printf '%s\n' /dev/serial/by-id/usb-FTDI_A50285BI-if00-port0 /dev/ttyUSB0 /dev/ttyS0; }
 expect "/dev/ttyS0 /dev/ttyUSB0 " -d /dev/tty
@@ -42,7 +43,7 @@ done <<<"$real_devices"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 touch "$dir/boot.scr" "$dir/prog.srec" "$dir/other"
-cd "$dir"
+cd "$dir" || exit 1
 expect "boot.scr " boot
 expect "boot.scr other prog.srec " ""
 
