@@ -1,9 +1,10 @@
 # Where things install, and the packages CPack makes of it: a .deb on Linux, a zip on Windows.
 if(WIN32)
-  # The zip holds dravel.exe and its documents side by side.
-  set(CMAKE_INSTALL_BINDIR . CACHE PATH "")
-  set(CMAKE_INSTALL_MANDIR . CACHE PATH "")
-  set(CMAKE_INSTALL_DOCDIR . CACHE PATH "")
+  # The zip holds dravel.exe and its documents side by side (plain variables: they win over
+  # what GNUInstallDirs may have cached before).
+  set(CMAKE_INSTALL_BINDIR .)
+  set(CMAKE_INSTALL_MANDIR .)
+  set(CMAKE_INSTALL_DOCDIR .)
 endif()
 include(GNUInstallDirs)
 
