@@ -111,7 +111,8 @@ void expect_received(State& s, const std::uint8_t* bytes, int count) {
     return;
   }
   w.recent.append(reinterpret_cast<const char*>(bytes), n);
-  if (w.recent.size() > EXPECT_RECENT_LIMIT)
+  // Trimmed now and then rather than on every chunk, so a flood costs no more than its copy.
+  if (w.recent.size() > 2 * EXPECT_RECENT_LIMIT)
     w.recent.erase(0, w.recent.size() - EXPECT_RECENT_LIMIT);
 }
 

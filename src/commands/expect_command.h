@@ -12,7 +12,8 @@ namespace dravel {
 struct State;
 
 inline constexpr int EXPECT_DEFAULT_SECONDS = 30;
-// What the board said since the script's last line went to it; older text is dropped.
+// What the board said since the script's last line went to it is searched back at least this
+// far; older text is dropped.
 inline constexpr std::size_t EXPECT_RECENT_LIMIT = 64 * 1024;
 
 struct ExpectWait {
