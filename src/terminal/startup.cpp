@@ -1,5 +1,6 @@
 #include "terminal/startup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -121,8 +122,7 @@ int run(State& s, GetEnv getenv_fn) {
 
   terminal_loop(s);
 
-  int status = s.options.batch ? s.outcome.batch_status() : 0;
-  if (s.outcome.exit_status >= 0) status = s.outcome.exit_status;
+  int status = s.options.batch ? s.outcome.batch_status() : std::max(s.outcome.exit_status, 0);
   if (int sig = pending_signal(); sig != 0) status = 128 + sig;
   serial_close(s);
   history_save_file(s.history, s.history_path);

@@ -151,10 +151,6 @@ bool tend_expect(State& s) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 bool pass(State& s) {
   if (pending_signal() != 0) return false;
   AutoStack& a = s.autos;
