@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/colourless_console.h"
 #include "platform/platform.h"
 #include "platform/posix/poll_idle_wait.h"
 #include "platform/posix/posix_files.h"
@@ -16,22 +17,30 @@
 #include "platform/posix/terminal_mode.h"
 #include "platform/posix/tty_console.h"
 #include "platform/posix/tty_serial.h"
+#include "terminal/batch_run.h"
 #include "terminal/startup.h"
 
 int main(int argc, char** argv) {
   using namespace dravel::platform;
-  TerminalMode terminal(STDIN_FILENO);  // restores the terminal when main returns
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  // A batch run never reads standard input nor changes its mode: it may be a file, /dev/null,
+  // closed, or the terminal of whoever started the job.
+  const bool batch = dravel::batch_requested(args);
+  const int keyboard_fd = batch ? -1 : STDIN_FILENO;
+  TerminalMode terminal(keyboard_fd);  // restores the terminal when main returns
   install_signal_handlers();
 
-  TtyConsole console(terminal, STDIN_FILENO, STDOUT_FILENO);
+  TtyConsole tty_console(terminal, keyboard_fd, STDOUT_FILENO);
+  ColourlessConsole colourless(tty_console);
+  Console& console = batch && ::isatty(STDOUT_FILENO) != 1 ? static_cast<Console&>(colourless)
+                                                           : static_cast<Console&>(tty_console);
   TtySerial serial;
   SystemClock clock;
   PosixShell shell(console);
   PosixFiles files;
-  PollIdleWait idle(serial, console);
+  PollIdleWait idle(serial, tty_console);
   Platform io{serial, console, clock, shell, files, idle};
 
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   int status = 1;
   console.set_raw(true);
   try {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/colourless_console.h"
 #include "platform/platform.h"
 #include "platform/windows/console_control.h"
 #include "platform/windows/win_clock.h"
@@ -14,6 +15,7 @@
 #include "platform/windows/win_idle_wait.h"
 #include "platform/windows/win_serial.h"
 #include "platform/windows/win_shell.h"
+#include "terminal/batch_run.h"
 #include "terminal/startup.h"
 
 namespace {
@@ -28,15 +30,21 @@ int main(int argc, char** argv) {
   using namespace dravel::platform;
   // Made first and so gone last: a close event waits until the console below is restored.
   ConsoleControl control;
-  WinConsole console(control);
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  // A batch run never reads standard input: it may be a file, NUL, closed, or someone's console.
+  const bool batch = dravel::batch_requested(args);
+  control.set_ctrl_c_ends(batch);
+  WinConsole win_console(control, !batch);
+  ColourlessConsole colourless(win_console);
+  Console& console = batch && !win_console.output_is_console() ? static_cast<Console&>(colourless)
+                                                               : static_cast<Console&>(win_console);
   WinSerialDevice serial;
   WinClock clock;
   WinFiles files;
-  WinShell shell(console, control);
-  WinIdleWait idle(serial, console, control.wake_event());
+  WinShell shell(win_console, control);
+  WinIdleWait idle(serial, win_console, control.wake_event());
   Platform io{serial, console, clock, shell, files, idle};
 
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   console.set_raw(true);
   int status = 1;
   try {

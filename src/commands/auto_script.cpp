@@ -86,7 +86,10 @@ int script_run_line(State& s) {
     char* command = skip_blanks(skip_blanks(line) + LOCAL_WORD_LENGTH);
     if (*command == '\0') return 0;
     int result = run_local_command(s, command);
-    if (result == -1) scripts_stop_all(s);
+    if (result == -1) {
+      s.outcome.command_failed = true;
+      scripts_stop_all(s);
+    }
     return result;
   }
   s.prompt_seen = false;
@@ -94,6 +97,7 @@ int script_run_line(State& s) {
     scripts_stop_all(s);
     return 0;
   }
+  expect_line_sent(s);
   for (int i = 0; i < SCRIPT_SEND_LIMIT && a.current_line[i] != '\0'; ++i)
     tx_enqueue(s.tx, static_cast<std::uint8_t>(a.current_line[i]));
   tx_enqueue(s.tx, CR);
@@ -103,7 +107,7 @@ int script_run_line(State& s) {
 bool script_advance(State& s, int result, bool ran_without_waiting) {
   AutoStack& a = s.autos;
   if (result == QUIT_RESULT) return true;
-  if (a.sleep_seconds > 0) return false;
+  if (a.paused()) return false;
   if (a.script_started) {
     a.script_started = false;
     return false;
@@ -118,6 +122,8 @@ void scripts_stop_all(State& s) {
   AutoStack& a = s.autos;
   a.sleep_seconds = 0;
   a.line_waits_prompt = false;
+  expect_clear(s);
+  a.expect.recent.clear();
   if (!a.active()) return;
   while (a.active()) pop_frame(a);
   console_write(s.console(), "auto commands all stop\n\r");

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "commands/expect_command.h"
 #include "core/text_reader.h"
 
 namespace dravel {
@@ -28,8 +29,11 @@ struct AutoStack {
   int sleep_seconds = 0;
   std::int64_t sleep_start = 0;
   bool script_started = false;  // auto_start succeeded while the current line ran
+  ExpectWait expect;
 
   bool active() const { return top != nullptr; }
+  // The current line waits on the clock or the board's text before the next one runs.
+  bool paused() const { return sleep_seconds > 0 || expect.waiting(); }
 };
 
 // A line is local when, after leading white space, it begins with "local".

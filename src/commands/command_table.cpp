@@ -1,6 +1,7 @@
 #include "commands/command_table.h"
 
 #include "commands/auto_script.h"
+#include "commands/expect_command.h"
 #include "commands/general_commands.h"
 #include "core/console_out.h"
 #include "core/state.h"
@@ -33,6 +34,8 @@ const CommandEntry CommandTable[COMMAND_COUNT + 1] = {
     {{0, 0, 0, 0}, "pause", no_key, pause_command},
     {{0, 0, 0, 0}, "sleep", no_key, sleep_command},
     {{0, 0, 0, 0}, "wait-prompt", no_key, wait_prompt_command},
+    {{0, 0, 0, 0}, "expect", no_key, expect_command},
+    {{0, 0, 0, 0}, "exit", no_key, exit_command},
     {{0, 0, 0, 0}, nullptr, nullptr, nullptr},
 };
 

@@ -21,8 +21,8 @@ struct CommandEntry {
   LocalHandler local_handler;
 };
 
-inline constexpr int COMMAND_COUNT = 22;
-// 22 rows and the end row (name absent).
+inline constexpr int COMMAND_COUNT = 24;
+// 24 rows and the end row (name absent).
 extern const CommandEntry CommandTable[COMMAND_COUNT + 1];
 
 int dispatch_key(State& s, KeyCode key, int prefix_state);

@@ -28,6 +28,8 @@ const char* const LONG_HELP_SCREEN =
     "                                       |  pause [<strings>]\r\n"
     "                                       |  echo <strings>\r\n"
     "                                       |  beep\r\n"
+    "                                       |  expect [-t <sec>] <text>\r\n"
+    "                                       |  exit [<status>]\r\n"
     "\x1b[0m";
 
 const char* const F9_HELP_SCREEN =

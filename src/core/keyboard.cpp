@@ -6,6 +6,10 @@
 
 namespace dravel {
 
+namespace {
+constexpr KeyCode CR = 0x0D;
+}  // namespace
+
 // clang-format off
 const ExtendedKey extended_key_table[23] = {
     {key::UP, 0x48},   {key::DOWN, 0x50}, {key::LEFT, 0x4B}, {key::RIGHT, 0x4D}, {key::INS, 0x52},
@@ -36,6 +40,8 @@ KeyCode translate_scan_code(int scan_code) {
 }
 
 bool poll_keyboard(State& s) {
+  // A batch run has no keyboard: standard input is never read.
+  if (s.options.batch) return s.keys.count != 0;
   if (!s.keys.full() && s.io.console.key_waiting()) {
     int k = s.io.console.read_key_byte();
     if (k == 0) k = translate_scan_code(s.io.console.read_key_byte());
@@ -47,6 +53,8 @@ bool poll_keyboard(State& s) {
 }
 
 KeyCode read_key(State& s) {
+  // With no keyboard every question gets Enter: a pause goes on, a prompt stays empty.
+  if (s.options.batch && s.keys.count == 0) return CR;
   while (!poll_keyboard(s)) idle_wait(s, true);
   KeyCode k = s.keys.pop();
   if (k == key::ESC) {

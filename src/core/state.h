@@ -7,6 +7,7 @@
 #include "commands/auto_script.h"
 #include "commands/log_file.h"
 #include "core/keyboard.h"
+#include "core/run_outcome.h"
 #include "lineinput/history.h"
 #include "link/block_protocol.h"
 #include "link/link_loss.h"
@@ -36,6 +37,7 @@ struct State {
   bool abort_flag = false;
   bool prompt_seen = false;
   bool edit_mode = false;
+  RunOutcome outcome;
 
   // the loop's own state, kept here so a test can run it pass by pass
   int prefix_state = 0;

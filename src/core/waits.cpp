@@ -1,19 +1,32 @@
 #include "core/waits.h"
 
+#include "core/console_out.h"
 #include "core/exits.h"
+#include "core/run_outcome.h"
 #include "core/signal_flag.h"
 // The port and its tending (a lost device is reopened while waiting) are the state's.
 #include "core/state.h"
 
 namespace dravel {
 
+void batch_check_deadline(State& s) {
+  const Options& o = s.options;
+  if (!o.batch || o.timeout_seconds <= 0) return;
+  if (s.io.clock.seconds() - o.run_start <= o.timeout_seconds) return;
+  console_printf(s.console(), "\ndravel: --timeout: the run took longer than %d s\n",
+                 o.timeout_seconds);
+  exit_saving_history(s, STATUS_TIMED_OUT);
+}
+
 void idle_wait(State& s, bool keys_only) {
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
+  batch_check_deadline(s);
   // Nobody reads the serial port while only a key is awaited: returning would spin.
   if (!keys_only && s.port.has_unread()) return;
   link_tend(s);
   s.io.idle.wait(IDLE_WAIT_MS);
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
+  batch_check_deadline(s);
 }
 
 }  // namespace dravel

@@ -44,4 +44,10 @@ int link_read(State& s, std::uint8_t* buf, int max) {
   return n;
 }
 
+void link_check(State& s) {
+  if (!s.port.lost()) return;
+  report_loss(s);
+  throw LinkLost{};
+}
+
 }  // namespace dravel

@@ -16,5 +16,7 @@ struct LinkLost {};
 void link_tend(State& s);
 // serial_read for a wait on the board: throws LinkLost once the device has gone.
 int link_read(State& s, std::uint8_t* buf, int max);
+// For a wait that reads nothing itself: throws LinkLost once the device has gone.
+void link_check(State& s);
 
 }  // namespace dravel

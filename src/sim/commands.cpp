@@ -111,6 +111,7 @@ void cmd_sr(CommandContext& ctx, std::string_view args) {
 void cmd_go(CommandContext& ctx, std::string_view) {
   say_format(ctx.reply, "go: the program would start at %08x (this monitor runs no code)",
              ctx.registers.get("epc"));
+  if (!ctx.program_output.empty()) ctx.reply.say(ctx.program_output);
 }
 
 void cmd_ld2(CommandContext& ctx, std::string_view) {

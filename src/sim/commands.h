@@ -22,6 +22,8 @@ struct CommandContext {
   SrecLoad& srec;
   // Commands that leave command mode say where to; they send no prompt themselves.
   Mode next = Mode::command;
+  // What the loaded program prints when "go" starts it (tests judge runs by it).
+  std::string_view program_output = {};
 };
 
 struct Command {

@@ -11,8 +11,9 @@
 //
 // Command mode: typed characters are echoed, backspace/DEL erase, CR runs the line, LF,
 // Ctrl-U and other controls are ignored, 0x03 answers "^C" and the prompt. Commands: help,
-// dw <addr> [<count>], reg, sr <register> <hex>, go, ld2, lreq, fload <name>, bwr, brd.
-// An unknown command gets an error line and the prompt; "sr" answers with the prompt.
+// dw <addr> [<count>], reg, sr <register> <hex>, go (prints set_program_output()), ld2, lreq, fload
+// <name>, bwr, brd. An unknown command gets an error line and the prompt; "sr" answers with the
+// prompt.
 //
 // Binary mode ("bwr"/"brd", answered "\r\nbinary\r"): 9-byte headers (0x01, address and
 // count most significant byte first) and 2048-byte packets with an 8-bit additive checksum;
@@ -75,6 +76,8 @@ class Monitor {
   Memory& memory() { return memory_; }
   Registers& registers() { return registers_; }
   Faults& faults() { return faults_; }
+  // Text "go" prints after its own line, as a started program would; none by default.
+  void set_program_output(std::string text) { program_output_ = std::move(text); }
   Trace& trace() { return trace_; }
   const BinaryMode& binary() const { return binary_; }
   const SrecLoad& srec() const { return srec_; }
@@ -100,6 +103,7 @@ class Monitor {
   Mode mode_ = Mode::command;
   std::uint64_t received_ = 0;
   std::string recent_;  // the last bytes received, to spot mute_after_text
+  std::string program_output_;
 };
 
 }  // namespace dravel::sim

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,12 @@ struct Options {
   bool show_help = false;
   bool show_version = false;
   bool show_list = false;
+  // --batch: the scripts named run in order with no keyboard, then the program ends.
+  bool batch = false;
+  std::vector<std::string> batch_scripts;
+  std::size_t next_batch_script = 0;
+  int timeout_seconds = 0;  // --timeout, 0 for none
+  std::int64_t run_start = 0;
 };
 
 int banner_colour(const char* version);

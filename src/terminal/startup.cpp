@@ -1,5 +1,6 @@
 #include "terminal/startup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,11 +8,13 @@
 #include "core/console_out.h"
 #include "core/exits.h"
 #include "core/program_exit.h"
+#include "core/run_outcome.h"
 #include "core/signal_flag.h"
 #include "core/state.h"
 #include "lineinput/history.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
+#include "terminal/batch_run.h"
 #include "terminal/config.h"
 #include "terminal/program_watchers.h"
 #include "terminal/terminal_loop.h"
@@ -23,6 +26,7 @@ namespace {
 
 constexpr const char* USAGE =
     "usage: dravel [-p<addr>,<irq>,<baud>] [-B<baud>] [-d <device>] [<script>]\n"
+    "       dravel --batch [--timeout <seconds>] [-d <device>] ... <script>...\n"
     "\n"
     "  -p<text>     serial configuration \"%%x,%%d,%%ld\": I/O address (hex), IRQ, baud rate\n"
     "  -B<baud>     baud rate\n"
@@ -30,6 +34,9 @@ constexpr const char* USAGE =
     "               0x3F8 the first port (%s), anything else the second (%s)\n"
     "  <script>     an auto script to run at start\n"
     "  -l, --list   list the serial devices of this machine\n"
+    "  --batch      run the scripts in order with no keyboard, then end: status 0, 3 when an\n"
+    "               expect failed, 1 when another command failed or the device was lost\n"
+    "  --timeout <seconds>  end a batch run that takes longer, status 124\n"
     "  --help, --version\n"
     "\n"
     "environment:\n"
@@ -79,9 +86,11 @@ void scan_baud_and_script(State& s) {
     if (a.compare(0, 2, "-B") == 0) {
       long baud = 0;
       if (std::sscanf(a.c_str() + 2, "%ld", &baud) == 1) s.config.baud_rate = baud;
-    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version" ||
-               a == "--list" || a == "-l") {
+    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version" || a == "--list" ||
+               a == "-l" || a == "--batch") {
       continue;
+    } else if (a == "--timeout") {
+      ++i;
     } else if (a.compare(0, 2, "-d") == 0) {
       if (a.size() == 2) ++i;
     } else if (s.io.files.readable(a)) {
@@ -106,6 +115,8 @@ int run(State& s, GetEnv getenv_fn) {
     return 0;
   }
 
+  if (!scan_batch_options(s)) return STATUS_USAGE;
+
   print_banner(s);
   read_port_config(s, getenv_fn("KRVB7100"));
   scan_baud_and_script(s);
@@ -119,14 +130,14 @@ int run(State& s, GetEnv getenv_fn) {
   link_open(s, s.config.baud_rate);
   register_program_watchers(s);
 
-  if (!s.options.initial_script.empty()) {
+  if (!s.options.batch && !s.options.initial_script.empty()) {
     std::string name = s.options.initial_script;
     auto_start(s, name.data());
   }
 
   terminal_loop(s);
 
-  int status = 0;
+  int status = s.options.batch ? s.outcome.batch_status() : std::max(s.outcome.exit_status, 0);
   if (int sig = pending_signal(); sig != 0) status = 128 + sig;
   serial_close(s);
   history_save_file(s.history, s.history_path);

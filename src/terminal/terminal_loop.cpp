@@ -5,15 +5,18 @@
 
 #include "commands/auto_script.h"
 #include "commands/command_table.h"
+#include "commands/expect_command.h"
 #include "core/console_out.h"
 #include "core/program_exit.h"
 #include "core/signal_flag.h"
 #include "core/state.h"
+#include "core/waits.h"
 #include "lineinput/line_editor.h"
 #include "lineinput/prompted_input.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
+#include "terminal/batch_run.h"
 #include "terminal/startup.h"
 #include "watch/watchers.h"
 
@@ -92,6 +95,7 @@ PassEnd receive_pass(State& s, PassWork& work) {
       pending += shown;
       if (s.log_file.is_open())
         s.log_file.write(std::string_view(reinterpret_cast<const char*>(chunk), shown));
+      expect_received(s, chunk, n);
       if (Watcher* w = watchers_match(s, chunk, n)) {
         finish();
         return watcher_run(s, *w) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
@@ -113,12 +117,35 @@ void link_lost_reset(State& s) {
   s.port.clear_unread();
   s.prompt_seen = false;
   s.prefix_state = 0;
+  s.outcome.link_lost = true;
   scripts_stop_all(s);
+}
+
+// A script's expect line: true when this pass is done (the text came, or the time is up).
+// Otherwise the pass goes on showing the board's text and taking keys.
+bool tend_expect(State& s) {
+  if (!s.autos.expect.waiting()) return false;
+  if (expect_matched(s)) {
+    expect_clear(s);
+    script_next_line(s);
+    return true;
+  }
+  link_check(s);
+  terminate_on_abort(s, true);
+  if (!expect_timed_out(s)) return false;
+  expect_fail(s);
+  return true;
 }
 
 bool pass(State& s) {
   if (pending_signal() != 0) return false;
   AutoStack& a = s.autos;
+  if (s.options.batch) {
+    batch_check_deadline(s);
+    if (!a.active() && !batch_next_script(s)) return false;
+    // A device gone fails the run at once rather than waiting for it to come back.
+    link_check(s);
+  }
   int bits = 0;
   KeyCode current = 0;
   PassWork work;
@@ -128,16 +155,17 @@ bool pass(State& s) {
     script_next_line(s);
     return true;
   }
+  if (tend_expect(s)) return true;
   // Keys come first, so a script of local lines that loops can still be stopped (F3, ESC).
   bool key_first = false;
-  if (a.sleep_seconds <= 0 && a.active() && !a.line_waits_prompt) {
+  if (!a.paused() && a.active() && !a.line_waits_prompt) {
     key_first = poll_keyboard(s);
     if (!key_first) return run_script_line(s, true) == PassEnd::CONTINUE;
   }
-  if (!key_first && a.sleep_seconds <= 0 && s.prompt_seen && a.active()) {
+  if (!key_first && !a.paused() && s.prompt_seen && a.active()) {
     return run_script_line(s, false) == PassEnd::CONTINUE;
   }
-  if (a.sleep_seconds <= 0 && s.prompt_seen && !a.active() && s.edit_mode) {
+  if (!a.paused() && s.prompt_seen && !a.active() && s.edit_mode && !s.options.batch) {
     char line[256] = {};
     console_write(s.console(), "\r");
     prompted_input(s, "%s>>", line, EDIT_LINE_CAPACITY, LINE_FLAG_SPECIAL_ENDS);

@@ -41,9 +41,9 @@ void matcher_reset(PatternMatcher& m) {
   m.matched = 0;
 }
 
-void matcher_feed(PatternMatcher& m, const std::uint8_t* bytes, int count) {
+int matcher_feed(PatternMatcher& m, const std::uint8_t* bytes, int count) {
   // Once matched, stays matched until reset.
-  if (m.matched >= m.length) return;
+  if (m.matched >= m.length) return 0;
   int i = m.matched;
   int pos = 0;
   while (pos < count && i < m.length) {
@@ -61,6 +61,7 @@ void matcher_feed(PatternMatcher& m, const std::uint8_t* bytes, int count) {
     }
   }
   m.matched = i;
+  return pos;
 }
 
 bool matcher_matched(const PatternMatcher& m) {

@@ -16,7 +16,8 @@ struct PatternMatcher {
 
 std::unique_ptr<PatternMatcher> matcher_create(const std::uint8_t* pattern, int length);
 void matcher_reset(PatternMatcher& m);
-void matcher_feed(PatternMatcher& m, const std::uint8_t* bytes, int count);
+// Returns how many bytes it took: all of them, or those up to and including a match.
+int matcher_feed(PatternMatcher& m, const std::uint8_t* bytes, int count);
 bool matcher_matched(const PatternMatcher& m);
 
 }  // namespace dravel

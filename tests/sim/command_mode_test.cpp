@@ -103,6 +103,13 @@ TEST_F(CommandModeTest, RegAndGoShowTheRegisters) {
       "go\r\ngo: the program would start at 80010000 (this monitor runs no code)" + PROMPT_TEXT);
 }
 
+TEST_F(CommandModeTest, GoPrintsTheProgramsTextBeforeThePrompt) {
+  m.set_program_output("\r\nPASS");
+  EXPECT_EQ(say("go\r"),
+            "go\r\ngo: the program would start at 00000000 (this monitor runs no code)\r\nPASS" +
+                PROMPT_TEXT);
+}
+
 TEST_F(CommandModeTest, OverlongLinesRingTheBellInsteadOfGrowing) {
   std::string out = say(std::string(300, 'a'));
   EXPECT_EQ(out, std::string(255, 'a') + std::string(45, '\a'));

@@ -4,8 +4,10 @@
 Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32 serial code
 (CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
-cmd.exe, that a dload lands in the monitor's memory, and that --list shows the
-COM ports Wine registers. Every wait has a deadline; every process started here is ended here.
+cmd.exe, that a dload lands in the monitor's memory, and that --list shows the COM ports Wine
+registers; then two --batch runs with no console (standard input from NUL, output to a pipe)
+load, run and judge a program by its exit status. Every wait has a deadline; every process
+started here is ended here.
 """
 import argparse
 import os
@@ -106,10 +108,8 @@ def image(n, seed):
     return bytes(out)
 
 
-def start_krvbsim(krvbsim, work, data_size):
-    sim = subprocess.Popen(
-        [krvbsim, "--dump", f"80010000:{data_size:x}:{work}/memory", "--regs", f"{work}/regs"],
-        stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+def start_krvbsim(krvbsim, options):
+    sim = subprocess.Popen([krvbsim] + options, stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
     end = time.monotonic() + WAIT_S
     line = b""
     while time.monotonic() < end and not line.endswith(b"\n"):
@@ -159,6 +159,52 @@ def check_list(args, env):
     print("wine: --list shows the COM port in Wine's registry")
 
 
+def stop_krvbsim(sim, link):
+    if sim.poll() is None:
+        sim.send_signal(signal.SIGTERM)
+    try:
+        sim.wait(timeout=WAIT_S)
+    except subprocess.TimeoutExpired:
+        sim.kill()
+        sim.wait()
+    if os.path.lexists(link):
+        os.unlink(link)
+
+
+def batch_run(args, env, work, script, want_status, want_text):
+    """dravel.exe --batch on COM5 with no console: NUL for input, a pipe for output."""
+    sim, pty_path = start_krvbsim(args.krvbsim, ["--go-text", "\\r\\nhello: PASS\\r\\n"])
+    link = os.path.join(args.wineprefix, "dosdevices", "com5")
+    if os.path.lexists(link):
+        os.unlink(link)
+    os.symlink(pty_path, link)
+    with open(os.path.join(work, "test.scr"), "w") as f:
+        f.write(script)
+    try:
+        done = subprocess.run([args.wine, args.dravel, "--batch", "-d", "COM5", "test.scr"],
+                              env=env, cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=WAIT_S * 2)
+    finally:
+        stop_krvbsim(sim, link)
+    out = done.stdout.decode("latin-1")
+    if done.returncode != want_status or want_text not in out:
+        raise AssertionError(f"batch run ended with {done.returncode}, not {want_status}, or "
+                             f"{want_text!r} did not show:\n{out}")
+    if "\x1b[" in out:
+        raise AssertionError("colour sequences in a piped batch run:\n" + repr(out))
+
+
+def run_batch_checks(args, env, work):
+    shutil.copy(args.fixture, os.path.join(work, "hello.mot"))
+    batch_run(args, env, work,
+              "local load hello.mot\ngo\nlocal expect hello: PASS\nlocal exit 0\n", 0,
+              "loaded 292 bytes, 0 errors")
+    print("wine: --batch loaded, ran and matched the program's pass line, status 0")
+    batch_run(args, env, work, "go\nlocal expect -t 1 hello: FAIL\n", 3,
+              'expect: "hello: FAIL" not seen within 1 s')
+    print("wine: --batch ended with status 3 on a text that never came")
+
+
 def run(args):
     wine = args.wine
     env = dict(os.environ, WINEPREFIX=args.wineprefix, WINEDEBUG="-all", TERM="xterm")
@@ -168,7 +214,9 @@ def run(args):
         data = image(0x4001, 7)
         with open(os.path.join(work, "image.bin"), "wb") as f:
             f.write(data)
-        sim, pty_path = start_krvbsim(args.krvbsim, work, len(data))
+        sim, pty_path = start_krvbsim(
+            args.krvbsim,
+            ["--dump", f"80010000:{len(data):x}:{work}/memory", "--regs", f"{work}/regs"])
         link = os.path.join(args.wineprefix, "dosdevices", "com5")
         if os.path.lexists(link):
             os.unlink(link)
@@ -207,15 +255,7 @@ def run(args):
                 raise AssertionError(f"dravel.exe ended with {status}:\n{plain(console.screen)}")
         finally:
             console.stop()
-            if sim.poll() is None:
-                sim.send_signal(signal.SIGTERM)
-            try:
-                sim.wait(timeout=WAIT_S)
-            except subprocess.TimeoutExpired:
-                sim.kill()
-                sim.wait()
-            if os.path.lexists(link):
-                os.unlink(link)
+            stop_krvbsim(sim, link)
 
         with open(os.path.join(work, "dravel.his"), "rb") as f:
             history = f.read()
@@ -231,6 +271,7 @@ def run(args):
             raise AssertionError(f"dload did not land: {len(memory)} bytes, first difference at "
                                  f"{next((i for i, (a, b) in enumerate(zip(memory, data)) if a != b), None)}")
         print("wine: gp set by the typed line, 0x4001 bytes of dload in the monitor's memory")
+        run_batch_checks(args, env, work)
 
 
 def main():
@@ -239,8 +280,10 @@ def main():
     p.add_argument("--krvbsim", required=True)
     p.add_argument("--wineprefix", required=True)
     p.add_argument("--wine", default="/usr/lib/wine/wine64")
+    p.add_argument("--fixture", default=os.path.join(os.path.dirname(__file__), "..", "fixtures",
+                                                     "loader", "hello.mot"))
     args = p.parse_args()
-    for name in ("dravel", "krvbsim", "wineprefix"):
+    for name in ("dravel", "krvbsim", "wineprefix", "fixture"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
     try:
         run(args)

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   dravel::sim::Monitor monitor;
   if (options.map_all) monitor.memory().map_everything();
   monitor.faults() = options.faults;
+  monitor.set_program_output(options.go_text);
   monitor.set_baud(options.baud);
   if (!preload(monitor, options.loads, error)) return fail(error);
   WireLog wire_log;

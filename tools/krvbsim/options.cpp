@@ -5,6 +5,8 @@
 #include <functional>
 #include <string_view>
 
+#include "core/escaped_text.h"
+
 namespace krvbsim {
 
 const char* const USAGE =
@@ -19,6 +21,7 @@ const char* const USAGE =
     "  --dump ADDR:SIZE:FILE   at the end, write SIZE bytes at ADDR (hex) to FILE\n"
     "  --regs FILE             at the end, write the registers to FILE\n"
     "  --map-all               accept transfers to any address, not just RAM\n"
+    "  --go-text TEXT          \"go\" prints TEXT as the started program would (\\r \\n \\xHH)\n"
     "faults:\n"
     "  --nak-packet N          answer 'N' to the Nth packet the host sends\n"
     "  --corrupt-packet N      send the Nth packet with a bad checksum\n"
@@ -40,43 +43,6 @@ bool parse_number(std::string_view text, int base, std::uint64_t max, std::uint6
   unsigned long long v = std::strtoull(s.c_str(), &end, base);
   if (errno != 0 || *end != '\0' || v > max) return false;
   value = v;
-  return true;
-}
-
-// \r, \n, \t, \\ and \xHH, so that control bytes can be named on a command line.
-bool unescape(std::string_view text, std::string& out) {
-  out.clear();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c != '\\') {
-      out.push_back(c);
-      continue;
-    }
-    if (++i == text.size()) return false;
-    switch (text[i]) {
-      case 'r':
-        out.push_back('\r');
-        break;
-      case 'n':
-        out.push_back('\n');
-        break;
-      case 't':
-        out.push_back('\t');
-        break;
-      case '\\':
-        out.push_back('\\');
-        break;
-      case 'x': {
-        std::uint64_t v = 0;
-        if (i + 2 >= text.size() || !parse_number(text.substr(i + 1, 2), 16, 0xFF, v)) return false;
-        out.push_back(static_cast<char>(v));
-        i += 2;
-        break;
-      }
-      default:
-        return false;
-    }
-  }
   return true;
 }
 
@@ -149,13 +115,15 @@ const ValueOption VALUE_OPTIONS[] = {
        o.regs_file = v;
        return !v.empty();
      }},
+    {"--go-text", "a text (\\r \\n \\t \\\\ \\xHH escapes)",
+     [](Options& o, const std::string& v) { return dravel::unescape(v, o.go_text); }},
     {"--nak-packet", "a packet number from 1",
      [](Options& o, const std::string& v) { return count(v, o.faults.nak_host_packet); }},
     {"--corrupt-packet", "a packet number from 1",
      [](Options& o, const std::string& v) { return count(v, o.faults.corrupt_sent_packet); }},
     {"--mute-after", "a text (\\r \\n \\t \\\\ \\xHH escapes)",
      [](Options& o, const std::string& v) {
-       return unescape(v, o.faults.mute_after_text) && !o.faults.mute_after_text.empty();
+       return dravel::unescape(v, o.faults.mute_after_text) && !o.faults.mute_after_text.empty();
      }},
     {"--mute-after-bytes", "a byte count from 1",
      [](Options& o, const std::string& v) { return count(v, o.faults.mute_after_bytes); }},

@@ -26,6 +26,7 @@ struct Options {
   std::vector<Preload> loads;
   std::vector<Dump> dumps;
   std::string regs_file;
+  std::string go_text;  // printed by "go", as a started program would
   bool map_all = false;
   dravel::sim::Faults faults;
   bool help = false;

@@ -23,7 +23,11 @@ bool same_terminal(int a, int b) {
 }  // namespace
 
 TtyConsole::TtyConsole(TerminalMode& mode, int in_fd, int out_fd)
-    : mode_(mode), in_fd_(in_fd), out_fd_(out_fd), decode_(mode.is_terminal()) {
+    : mode_(mode),
+      in_fd_(in_fd),
+      out_fd_(out_fd),
+      decode_(mode.is_terminal()),
+      input_open_(in_fd >= 0) {
   mode.let_console_translate_newlines(same_terminal(in_fd, out_fd));
 }
 

@@ -15,6 +15,7 @@ HANDLE g_finished = nullptr;
 HANDLE g_main_thread = nullptr;
 std::atomic<bool> g_shell_running{false};
 std::atomic<int> g_ctrl_c_keys{0};
+std::atomic<bool> g_ctrl_c_ends{false};
 
 // The system ends the process when the handler returns from a close event, and at the latest
 // after about five seconds.
@@ -33,7 +34,9 @@ BOOL WINAPI on_control_event(DWORD type) {
     case CTRL_C_EVENT:
       // Raw input makes Ctrl-C a key; a console that sends the event all the same (Wine's
       // on a terminal) gets the same result.
-      if (!g_shell_running.load()) {
+      if (g_ctrl_c_ends.load()) {
+        ask_to_end(SIGINT);
+      } else if (!g_shell_running.load()) {
         g_ctrl_c_keys.fetch_add(1);
         if (g_wake != nullptr) SetEvent(g_wake);
       }
@@ -72,6 +75,10 @@ HANDLE ConsoleControl::wake_event() const {
 
 void ConsoleControl::set_shell_running(bool running) {
   g_shell_running.store(running);
+}
+
+void ConsoleControl::set_ctrl_c_ends(bool ends) {
+  g_ctrl_c_ends.store(ends);
 }
 
 int ConsoleControl::take_ctrl_c_keys() {

@@ -20,6 +20,8 @@ class ConsoleControl {
   void set_shell_running(bool running);
   // Ctrl-C presses that came as control events since the last call; they are keys for the target.
   int take_ctrl_c_keys();
+  // With no keyboard (a batch run) Ctrl-C ends the program as Ctrl-Break does.
+  void set_ctrl_c_ends(bool ends);
 };
 
 }  // namespace dravel::platform

@@ -50,8 +50,8 @@ constexpr std::size_t STREAM_CHUNK = 256;
 
 }  // namespace
 
-WinConsole::WinConsole(ConsoleControl& control) : control_(control) {
-  in_ = GetStdHandle(STD_INPUT_HANDLE);
+WinConsole::WinConsole(ConsoleControl& control, bool keyboard) : control_(control) {
+  in_ = keyboard ? GetStdHandle(STD_INPUT_HANDLE) : INVALID_HANDLE_VALUE;
   out_ = GetStdHandle(STD_OUTPUT_HANDLE);
   input_is_console_ =
       in_ != nullptr && in_ != INVALID_HANDLE_VALUE && GetConsoleMode(in_, &saved_in_mode_) != 0;

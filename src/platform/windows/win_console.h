@@ -16,7 +16,8 @@ class WinConsole : public Console {
  public:
   // Saves the modes it finds and turns on ANSI output; the destructor puts them back.
   // Ctrl-C presses that `control` caught as events join the keys.
-  explicit WinConsole(ConsoleControl& control);
+  // Without `keyboard` (a batch run) standard input is never read and its mode never changed.
+  explicit WinConsole(ConsoleControl& control, bool keyboard = true);
   WinConsole(const WinConsole&) = delete;
   WinConsole& operator=(const WinConsole&) = delete;
   ~WinConsole() override;
@@ -34,6 +35,7 @@ class WinConsole : public Console {
   std::size_t pump();
   // The handle to wait on for keys, or nullptr when input is not a console (a pipe or a file).
   HANDLE waitable_input() const { return input_is_console_ ? in_ : nullptr; }
+  bool output_is_console() const { return output_is_console_; }
 
  private:
   std::size_t pump_console();

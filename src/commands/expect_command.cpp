@@ -1,0 +1,147 @@
+#include "commands/expect_command.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "commands/auto_script.h"
+#include "commands/command_table.h"
+#include "core/console_out.h"
+#include "core/escaped_text.h"
+#include "core/program_exit.h"
+#include "core/state.h"
+
+namespace dravel {
+
+namespace {
+
+constexpr int EXPECT_SECONDS_LIMIT = 1'000'000;
+constexpr int EXIT_STATUS_LIMIT = 255;
+
+// A whole decimal number up to `limit` and the text after it, or nullptr.
+const char* parse_count(const char* text, int limit, int& value) {
+  if (std::isdigit(static_cast<unsigned char>(*text)) == 0) return nullptr;
+  long long n = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*text)) != 0; ++text) {
+    n = n * 10 + (*text - '0');
+    if (n > limit) return nullptr;
+  }
+  value = static_cast<int>(n);
+  return text;
+}
+
+// "-t SECONDS" (or "-tSECONDS") before the text; the text itself is left for the caller.
+const char* parse_expect_options(State& s, const char* text, int& seconds) {
+  seconds = EXPECT_DEFAULT_SECONDS;
+  if (std::strncmp(text, "-t", 2) != 0) return text;
+  const char* end = parse_count(skip_blanks(text + 2), EXPECT_SECONDS_LIMIT, seconds);
+  if (end == nullptr || (*end != '\0' && std::isspace(static_cast<unsigned char>(*end)) == 0)) {
+    console_printf(s.console(), "expect: -t needs whole seconds (0 to %d)\n", EXPECT_SECONDS_LIMIT);
+    return nullptr;
+  }
+  return skip_blanks(end);
+}
+
+// Feeds `bytes` to the matcher; on a match keeps what followed it as the recent text.
+bool feed(ExpectWait& w, const std::uint8_t* bytes, std::size_t count) {
+  int used = matcher_feed(*w.matcher, bytes, static_cast<int>(count));
+  if (!matcher_matched(*w.matcher)) return false;
+  w.matched = true;
+  w.recent.assign(reinterpret_cast<const char*>(bytes) + used, count - static_cast<size_t>(used));
+  return true;
+}
+
+}  // namespace
+
+int expect_command(State& s, char* argument) {
+  ExpectWait& w = s.autos.expect;
+  int seconds = 0;
+  const char* text = parse_expect_options(s, argument, seconds);
+  if (text == nullptr) return -1;
+  std::string pattern;
+  if (!unescape(text, pattern)) {
+    console_printf(s.console(), "expect: bad escape in \"%s\" (\\r \\n \\t \\\\ \\xHH)\n", text);
+    return -1;
+  }
+  if (pattern.empty()) {
+    console_write(s.console(), "expect: no text to wait for\n");
+    return -1;
+  }
+  w.matcher = matcher_create(reinterpret_cast<const std::uint8_t*>(pattern.data()),
+                             static_cast<int>(pattern.size()));
+  if (!w.matcher) {
+    console_write(s.console(), "expect: not enough memory\n");
+    return -1;
+  }
+  w.text = text;
+  w.seconds = seconds;
+  w.start = s.io.clock.seconds();
+  w.matched = false;
+  // What already came counts; what follows a match is left for the next expect.
+  std::string seen = std::move(w.recent);
+  w.recent.clear();
+  if (feed(w, reinterpret_cast<const std::uint8_t*>(seen.data()), seen.size())) {
+    w.matcher.reset();
+    w.matched = false;
+  }
+  return 0;
+}
+
+int exit_command(State& s, char* argument) {
+  int status = 0;
+  const char* text = skip_blanks(argument);
+  if (*text != '\0') {
+    const char* end = parse_count(text, EXIT_STATUS_LIMIT, status);
+    if (end == nullptr || *skip_blanks(end) != '\0') {
+      console_printf(s.console(), "exit: the status is a number from 0 to %d\n", EXIT_STATUS_LIMIT);
+      return -1;
+    }
+  }
+  s.outcome.exit_status = status;
+  return QUIT_RESULT;
+}
+
+void expect_received(State& s, const std::uint8_t* bytes, int count) {
+  if (count <= 0) return;
+  ExpectWait& w = s.autos.expect;
+  w.line_open = bytes[count - 1] != '\n';
+  if (!s.autos.active()) return;
+  const std::size_t n = static_cast<std::size_t>(count);
+  if (w.waiting() && !w.matched) {
+    feed(w, bytes, n);
+    return;
+  }
+  w.recent.append(reinterpret_cast<const char*>(bytes), n);
+  // Trimmed now and then rather than on every chunk, so a flood costs no more than its copy.
+  if (w.recent.size() > 2 * EXPECT_RECENT_LIMIT)
+    w.recent.erase(0, w.recent.size() - EXPECT_RECENT_LIMIT);
+}
+
+void expect_line_sent(State& s) {
+  s.autos.expect.recent.clear();
+}
+
+void expect_clear(State& s) {
+  ExpectWait& w = s.autos.expect;
+  w.matcher.reset();
+  w.matched = false;
+}
+
+bool expect_matched(State& s) {
+  return s.autos.expect.matched;
+}
+
+bool expect_timed_out(State& s) {
+  const ExpectWait& w = s.autos.expect;
+  return w.waiting() && !w.matched && s.io.clock.seconds() - w.start > w.seconds;
+}
+
+void expect_fail(State& s) {
+  ExpectWait& w = s.autos.expect;
+  console_printf(s.console(), "%sexpect: \"%s\" not seen within %d s\n", w.line_open ? "\n" : "",
+                 w.text.c_str(), w.seconds);
+  s.outcome.expect_failed = true;
+  expect_clear(s);
+  scripts_stop_all(s);
+}
+
+}  // namespace dravel
