@@ -79,8 +79,8 @@ void scan_baud_and_script(State& s) {
     if (a.compare(0, 2, "-B") == 0) {
       long baud = 0;
       if (std::sscanf(a.c_str() + 2, "%ld", &baud) == 1) s.config.baud_rate = baud;
-    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version" ||
-               a == "--list" || a == "-l") {
+    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version" || a == "--list" ||
+               a == "-l") {
       continue;
     } else if (a.compare(0, 2, "-d") == 0) {
       if (a.size() == 2) ++i;
