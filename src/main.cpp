@@ -10,12 +10,12 @@
 #include "platform/platform.h"
 #include "platform/posix/poll_idle_wait.h"
 #include "platform/posix/posix_files.h"
+#include "platform/posix/posix_serial.h"
 #include "platform/posix/posix_shell.h"
 #include "platform/posix/signal_handlers.h"
 #include "platform/posix/system_clock.h"
 #include "platform/posix/terminal_mode.h"
 #include "platform/posix/tty_console.h"
-#include "platform/posix/tty_serial.h"
 #include "terminal/startup.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   install_signal_handlers();
 
   TtyConsole console(terminal, STDIN_FILENO, STDOUT_FILENO);
-  TtySerial serial;
+  PosixSerial serial;
   SystemClock clock;
   PosixShell shell(console);
   PosixFiles files;

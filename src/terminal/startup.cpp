@@ -96,6 +96,8 @@ int run(State& s, GetEnv getenv_fn) {
   scan_baud_and_script(s);
   check_baud_rate(s);
   console_printf(s.console(), " BAUDRATE = %ld\n", s.config.baud_rate);
+  // The I/O address no longer says what is opened: -d, DRAVELPORT or a URL may.
+  console_printf(s.console(), " PORT = %s\n", chosen_device_name(s, s.config.io_address).c_str());
 
   const char* his = getenv_fn("DRAVELHIS");
   s.history_path = his != nullptr ? his : "dravel.his";
