@@ -3,6 +3,7 @@
 
 #include "platform/idle_wait.h"
 #include "platform/posix/pollable_serial.h"
+#include "platform/posix/tty_serial.h"  // the usual device
 #include "platform/posix/tty_console.h"
 
 namespace dravel::platform {
