@@ -1,5 +1,5 @@
 # Short commands; CMake presets do the work.
-.PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean
+.PHONY: all build demo demo-remote test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean
 
 all: build
 
@@ -9,6 +9,10 @@ build:
 
 demo: build
 	./build/release/krvbsim -- ./build/release/dravel
+
+# The same board behind a real ser2net on loopback, dravel connected by rfc2217:// (README).
+demo-remote: build
+	tools/ser2net/demo_remote.sh build/release
 
 test: test-release test-asan
 

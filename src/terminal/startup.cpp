@@ -26,6 +26,8 @@ constexpr const char* USAGE =
     "  -B<baud>     baud rate\n"
     "  -d <device>  serial device to open (a USB adapter, a pty); default by I/O address:\n"
     "               0x3F8 the first port (%s), anything else the second (%s)\n"
+    "               rfc2217://HOST:PORT  a port on another machine (ser2net, labgrid)\n"
+    "               socket://HOST:PORT   raw TCP; the rate cannot be set from here\n"
     "  <script>     an auto script to run at start\n"
     "  --help, --version\n"
     "\n"

@@ -12,7 +12,7 @@
 #include "platform/windows/win_console.h"
 #include "platform/windows/win_files.h"
 #include "platform/windows/win_idle_wait.h"
-#include "platform/windows/win_serial.h"
+#include "platform/windows/win_port.h"
 #include "platform/windows/win_shell.h"
 #include "terminal/startup.h"
 
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   // Made first and so gone last: a close event waits until the console below is restored.
   ConsoleControl control;
   WinConsole console(control);
-  WinSerialDevice serial;
+  WinPort serial;
   WinClock clock;
   WinFiles files;
   WinShell shell(console, control);
