@@ -18,6 +18,7 @@ need=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
 [ -n "$WINE" ] && [ -x "$WINE" ] || need+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+command -v ser2net >/dev/null || [ -x /usr/sbin/ser2net ] || need+=(ser2net)
 if [ "${#need[@]}" -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "windows-test needs ${need[*]}; install them as root (apt-get install ${need[*]})" >&2
@@ -54,4 +55,5 @@ else
 fi
 cmake --build "$NATIVE_BUILD" -j2 --target krvbsim
 python3 tests/windows/wine_serial_check.py --dravel "$WINDOWS_BUILD/dravel.exe" \
-  --krvbsim "$NATIVE_BUILD/krvbsim" --wineprefix "$WINEPREFIX" --wine "$WINE"
+  --krvbsim "$NATIVE_BUILD/krvbsim" --wineprefix "$WINEPREFIX" --wine "$WINE" \
+  --ser2net-export tools/ser2net/export.sh
