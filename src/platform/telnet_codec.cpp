@@ -4,7 +4,7 @@ namespace dravel::platform::telnet {
 
 namespace {
 
-constexpr std::uint8_t CR = '\r', LF = '\n', NUL = 0;
+constexpr std::uint8_t CR = '\r', NUL = 0;
 
 // The options this client takes part in; everything else is refused.
 struct Policy {

@@ -3,7 +3,8 @@
 #   export.sh DEVICE PORT rfc2217|socket DIR [LINE]
 # Writes DIR/ser2net.yaml and becomes ser2net (so the caller's pid is ser2net's, to kill and
 # start again on the same port). LINE is the connector's start setting (default 9600e71: only
-# what the client sets makes the line right). Installs ser2net first when it is missing.
+# what the client sets makes the line right). SER2NET_OPTIONS adds lines to the connection's
+# options (e.g. "chardelay: false"). Installs ser2net first when it is missing.
 set -euo pipefail
 [ $# -ge 4 ] || { echo "usage: $0 DEVICE PORT rfc2217|socket DIR [LINE]" >&2; exit 2; }
 device=$1 port=$2 mode=$3 dir=$4 line=${5:-9600e71}
@@ -32,5 +33,6 @@ connection: &board
   connector: serialdev(nouucplock=true),$device,$line,local
   options:
     kickolduser: true
+${SER2NET_OPTIONS:+    $SER2NET_OPTIONS}
 YAML
 exec "$ser2net" -n -d -c "$dir/ser2net.yaml" -P "$dir/ser2net.pid"
