@@ -23,9 +23,12 @@ void PosixSerial::take_input() {
     net_.take_input();
 }
 
-// A socket's end shows as a read that fails, so only the tty needs telling.
+// A reset connection: the read that fails takes it out of the wait, so it cannot spin.
 void PosixSerial::note_hang_up() {
-  if (active_ == &tty_) tty_.note_hang_up();
+  if (active_ == &tty_)
+    tty_.note_hang_up();
+  else
+    net_.take_input();
 }
 
 }  // namespace dravel::platform
