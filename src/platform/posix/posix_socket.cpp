@@ -90,7 +90,15 @@ long PosixSocket::fail(std::string why) {
 long PosixSocket::receive(std::uint8_t* buf, std::size_t max) {
   if (fd_ < 0) return fail("not connected");
   const ssize_t n = ::recv(fd_, buf, max, 0);
-  if (n > 0) return n;
+  if (n > 0) {
+#ifdef TCP_QUICKACK
+    // ser2net leaves Nagle on: its next small segment waits for our ACK, so none is delayed.
+    // The kernel drops back to delayed ACKs on its own, hence after every read.
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
+    return n;
+  }
   if (n == 0) return fail("the server closed the connection");
   if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
   return fail(std::strerror(errno));
