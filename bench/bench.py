@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """dravel against the wire's limit and the terminals users would pick instead.
 
 Every measure runs dravel and its references in turn, several rounds, on ptys of this
@@ -30,7 +30,7 @@ RAM = 0x80100000  # 1 MiB into the board's RAM, clear of the monitor's low memor
 SER2NET_EXPORT = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                               "tools", "ser2net", "export.sh")
 
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- processes on ptys
+# ---------------------------------------------------------------- processes on ptys
 
 
 def cpu_seconds(pid):
@@ -181,7 +181,8 @@ def wait_all(programs, timeout, kill=True):
                 except OSError:
                     pass
 
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- the terminals compared
+
+# ---------------------------------------------------------------- the terminals compared
 
 
 class Terminal:
@@ -238,25 +239,24 @@ class Ser2net:
         if self.proc.poll() is None:
             self.proc.terminate()
             try:
-                self
-  .proc.wait(5) except subprocess.TimeoutExpired
-      : self.proc.kill() self.proc
-            .wait()
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
 
-                class Ser2netTerminal(Terminal)
-      : ""
-        "dravel reaching the device through ser2net on loopback."
-        ""
 
-        def __init__(self, dravel, work, stock = False)
-      : super()
-            .__init__("dravel/ser2net" + (" stock" if stock else ""), None,
-                      b "dravel --") self.dravel,
-  self.work, self.stock = dravel, work, stock
+class Ser2netTerminal(Terminal):
+    """dravel reaching the device through ser2net on loopback."""
 
-                                        def start(self, device, dev_slave, his)
-      : server = Ser2net(device, self.work, self.stock) self.argv_for =
-            lambda d : [ self.dravel, "-d", server.url ] try : p = super().start(device, dev_slave, his)
+    def __init__(self, dravel, work, stock=False):
+        super().__init__("dravel/ser2net" + (" stock" if stock else ""), None, b"dravel --")
+        self.dravel, self.work, self.stock = dravel, work, stock
+
+    def start(self, device, dev_slave, his):
+        server = Ser2net(device, self.work, self.stock)
+        self.argv_for = lambda d: [self.dravel, "-d", server.url]
+        try:
+            p = super().start(device, dev_slave, his)
         except Exception:
             server.stop()
             raise
@@ -275,7 +275,8 @@ def terminals(dravel, relay):
         t["relay"] = Terminal("relay", lambda d: [relay, d], b"relay ready")
     return t
 
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- measures
+
+# ---------------------------------------------------------------- measures
 
 
 def median(values):
@@ -333,16 +334,22 @@ def measure_throughput(term, data, his):
     def writer():
         view = memoryview(data)
         try:
-        while
-          view : view = view [os.write(master, view[:65536]):] except OSError as e
-              : failed.append(e)
+            while view:
+                view = view[os.write(master, view[:65536]) :]
+        except OSError as e:
+            failed.append(e)
 
-                    t0 = time.monotonic() w =
-                     threading.Thread(target = writer, daemon = True) w.start() tail,
-                 got, seen = b "", 0,
-                 False limit = t0 + max(120, len(data) / MIB * 15) while not seen and
-                               time.monotonic() < limit : r,
-                 _, _ = select.select([p.console], [], [], 1) if not r : continue try : chunk = os.read(p.console, 1 << 17)
+    t0 = time.monotonic()
+    w = threading.Thread(target=writer, daemon=True)
+    w.start()
+    tail, got, seen = b"", 0, False
+    limit = t0 + max(120, len(data) / MIB * 15)
+    while not seen and time.monotonic() < limit:
+        r, _, _ = select.select([p.console], [], [], 1)
+        if not r:
+            continue
+        try:
+            chunk = os.read(p.console, 1 << 17)
         except OSError:
             break
         got += len(chunk)
@@ -385,7 +392,9 @@ def measure_latency(term, samples, his):
     os.close(master)
     os.close(slave)
     return {"key_wire": median(key_wire), "dev_screen": median(dev_screen), "rss": p.peak_rss_mib()}
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- transfers with krvbsim
+
+
+# ---------------------------------------------------------------- transfers with krvbsim
 
 
 def srec_file(data, address, path):
@@ -487,7 +496,7 @@ class Transfer:
     """One dravel run against its own krvbsim: a script does the transfer and quits."""
 
     def __init__(self, kind, build, work, size, baud):
-#"dload@ser2net" : the same transfer with dravel reaching krvbsim through ser2net
+        # "dload@ser2net": the same transfer with dravel reaching krvbsim through ser2net
         kind, _, self.via = kind.partition("@")
         self.kind, self.build, self.baud, self.size, self.work = kind, build, baud, size, work
         self.server = None
@@ -607,8 +616,8 @@ def run_transfers(kinds, build, work, size, baud, together):
             results[k] = t.collect(t not in pending)
     return results
 
-#-- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- set - \
-    up and report
+
+# ---------------------------------------------------------------- set-up and report
 
 
 def ensure_references():
@@ -825,7 +834,7 @@ def main():
 
         has_ser2net = shutil.which("ser2net") or os.access("/usr/sbin/ser2net", os.X_OK)
         if "ser2net" not in skip and has_ser2net:
-#Direct pty, ser2net without its chardelay(what dravel adds), stock ser2net.
+            # Direct pty, ser2net without its chardelay (what dravel adds), stock ser2net.
             remotes = [("dravel", terms["dravel"]),
                        ("dravel/ser2net", Ser2netTerminal(dravel, work)),
                        ("dravel/ser2net stock", Ser2netTerminal(dravel, work, stock=True))]
