@@ -69,9 +69,9 @@ class Ser2netE2E : public ::testing::Test {
   }
   std::unique_ptr<PtyProcess> dravel(const std::string& mode) {
     url = mode + "://127.0.0.1:" + std::to_string(port);
-    auto p = std::make_unique<PtyProcess>(
-        DRAVEL_BIN, std::vector<std::string>{"-B115200", "-d", url},
-        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+    auto p =
+        std::make_unique<PtyProcess>(DRAVEL_BIN, std::vector<std::string>{"-B115200", "-d", url},
+                                     std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
     EXPECT_TRUE(p->wait_for(" PORT = " + url + "\r\n"));
     EXPECT_TRUE(p->wait_for(">> ", Seconds(15)));
     return p;

@@ -3,8 +3,8 @@
 
 #include "platform/idle_wait.h"
 #include "platform/posix/pollable_serial.h"
-#include "platform/posix/tty_serial.h"  // the usual device
 #include "platform/posix/tty_console.h"
+#include "platform/posix/tty_serial.h"  // the usual device
 
 namespace dravel::platform {
 

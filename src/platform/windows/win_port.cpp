@@ -6,8 +6,8 @@ namespace dravel::platform {
 
 OpenResult WinPort::open(const std::string& name, long baud) {
   active_->close();
-  active_ = parse_network_name(name).kind == NetKind::None ? static_cast<SerialDevice*>(&com_)
-                                                           : &net_;
+  active_ =
+      parse_network_name(name).kind == NetKind::None ? static_cast<SerialDevice*>(&com_) : &net_;
   return active_->open(name, baud);
 }
 

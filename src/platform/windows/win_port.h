@@ -13,9 +13,7 @@ class WinPort : public SerialDevice {
   void close() override { active_->close(); }
   bool is_open() const override { return active_->is_open(); }
   long read(std::uint8_t* buf, std::size_t max) override { return active_->read(buf, max); }
-  long write(const std::uint8_t* data, std::size_t n) override {
-    return active_->write(data, n);
-  }
+  long write(const std::uint8_t* data, std::size_t n) override { return active_->write(data, n); }
   std::string failure() const override { return active_->failure(); }
 
   // For the idle wait: bytes waiting (> 0), none (0), or -1 when the driver cannot tell.

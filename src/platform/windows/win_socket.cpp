@@ -125,8 +125,8 @@ long WinSocket::send(const std::uint8_t* data, std::size_t n) {
   std::size_t done = 0;
   std::int64_t last_progress = now_ms();
   while (done < n) {
-    const int w = ::send(socket_, reinterpret_cast<const char*>(data + done),
-                         static_cast<int>(n - done), 0);
+    const int w =
+        ::send(socket_, reinterpret_cast<const char*>(data + done), static_cast<int>(n - done), 0);
     if (w > 0) {
       done += static_cast<std::size_t>(w);
       last_progress = now_ms();
