@@ -1,6 +1,6 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean \
-	package windows-package
+	package windows-package demo-remote
 
 # Installs what a target needs on Debian/Ubuntu when missing; PREREQS=true skips the check.
 PREREQS ?= tools/install-prereqs.sh
@@ -14,6 +14,11 @@ build:
 
 demo: build
 	./build/release/krvbsim -- ./build/release/dravel
+
+# The same board behind a real ser2net on loopback, dravel connected by rfc2217:// (README).
+demo-remote: build
+	$(PREREQS) demo
+	tools/ser2net/demo_remote.sh build/release
 
 test: test-release test-asan
 

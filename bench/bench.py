@@ -27,6 +27,8 @@ import tty
 
 MIB = 1 << 20
 RAM = 0x80100000  # 1 MiB into the board's RAM, clear of the monitor's low memory
+SER2NET_EXPORT = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                              "tools", "ser2net", "export.sh")
 
 # ---------------------------------------------------------------- processes on ptys
 
@@ -65,6 +67,7 @@ class Program:
             finally:
                 os._exit(127)
         self.pid, self.console = pid, fd
+        self.after_stop = None  # what else goes with it (a ser2net it talks through)
         self.rusage = None
         self.status = None
         self.hwm_kib = 0
@@ -145,6 +148,8 @@ class Program:
             os.close(self.console)
         except OSError:
             pass
+        if self.after_stop:
+            self.after_stop()
 
     def peak_rss_mib(self):
         return self.hwm_kib / 1024 if self.hwm_kib else float("nan")
@@ -195,6 +200,67 @@ class Terminal:
             p.stop()
             raise RuntimeError(f"{self.name} did not start: {p.screen[-300:]!r}")
         p.drain(0.2)  # banners and settings out of the way
+        return p
+
+
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Ser2net:
+    """A real ser2net exporting `device` with RFC 2217 on a free loopback port. Its default
+    chardelay holds each read from the device 2 character times, at least 1 ms, before sending
+    it on; `stock=False` turns that off to show what dravel itself adds."""
+
+    def __init__(self, device, work, stock=False):
+        self.port = free_port()
+        self.dir = tempfile.mkdtemp(prefix="ser2net-", dir=work)
+        env = dict(os.environ)
+        if not stock:
+            env["SER2NET_OPTIONS"] = "chardelay: false"
+        self.proc = subprocess.Popen([SER2NET_EXPORT, device, str(self.port), "rfc2217", self.dir],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL, env=env)
+        self.url = f"rfc2217://127.0.0.1:{self.port}"
+        want = f":{self.port:04X} "
+        until = time.monotonic() + 10
+        while time.monotonic() < until:
+            with open("/proc/net/tcp") as f:
+                if any(want in line and " 0A " in line for line in f):
+                    return
+            time.sleep(0.02)
+        self.stop()
+        raise RuntimeError("ser2net did not start")
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+class Ser2netTerminal(Terminal):
+    """dravel reaching the device through ser2net on loopback."""
+
+    def __init__(self, dravel, work, stock=False):
+        super().__init__("dravel/ser2net" + (" stock" if stock else ""), None, b"dravel --")
+        self.dravel, self.work, self.stock = dravel, work, stock
+
+    def start(self, device, dev_slave, his):
+        server = Ser2net(device, self.work, self.stock)
+        self.argv_for = lambda d: [self.dravel, "-d", server.url]
+        try:
+            p = super().start(device, dev_slave, his)
+        except Exception:
+            server.stop()
+            raise
+        p.after_stop = server.stop
         return p
 
 
@@ -430,7 +496,10 @@ class Transfer:
     """One dravel run against its own krvbsim: a script does the transfer and quits."""
 
     def __init__(self, kind, build, work, size, baud):
-        self.kind, self.build, self.baud, self.size = kind, build, baud, size
+        # "dload@ser2net": the same transfer with dravel reaching krvbsim through ser2net
+        kind, _, self.via = kind.partition("@")
+        self.kind, self.build, self.baud, self.size, self.work = kind, build, baud, size, work
+        self.server = None
         self.dir = tempfile.mkdtemp(prefix=f"{kind}-", dir=work)
         rng = random.Random(size)
         self.data = rng.randbytes(size)
@@ -477,13 +546,19 @@ class Transfer:
             argv = [sys.executable, os.path.abspath(__file__), "--ref-srec", m.group(1),
                     f(self.dir, "prog.mot")]
         else:
-            argv = [f(self.build, "dravel"), "-d", m.group(1), f(self.dir, "run.scr")]
+            device = m.group(1)
+            if self.via.startswith("ser2net"):
+                self.server = Ser2net(device, self.work, stock=self.via == "ser2net-stock")
+                device = self.server.url
+            argv = [f(self.build, "dravel"), "-d", device, f(self.dir, "run.scr")]
         self.p = Program(argv, {"DRAVELHIS": f(self.dir, "his")})
 
     def collect(self, done):
         elapsed = self.t1 - self.t0
         if m := re.search(rb"ref elapsed ([0-9.]+)", self.p.screen):
             elapsed = float(m.group(1))
+        if self.server:
+            self.server.stop()
         self.sim.send_signal(signal.SIGTERM)
         try:
             self.sim.wait(30)
@@ -616,7 +691,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(here, "build", "release"))
     ap.add_argument("--quick", action="store_true", help="small sizes, fewer rounds")
     ap.add_argument("--rounds", type=int, default=None)
-    ap.add_argument("--skip", default="", help="comma list of: idle,display,latency,paced,unpaced")
+    ap.add_argument("--skip", default="", help="comma list of: idle,display,latency,paced,unpaced,ser2net")
     ap.add_argument("--ref-dload", nargs=3, metavar=("DEVICE", "FILE", "ADDR"),
                     help=argparse.SUPPRESS)
     ap.add_argument("--ref-srec", nargs=2, metavar=("DEVICE", "FILE"), help=argparse.SUPPRESS)
@@ -756,6 +831,56 @@ def main():
                 rep.row(f"{k} unpaced CPU", "dravel",
                         fmt(median([x["cpu_per_mib"] for x in good]), ".3f"), "CPU s/MiB", "")
                 rss += [(f"{k} unpaced", x["rss"]) for x in runs[k]]
+
+        has_ser2net = shutil.which("ser2net") or os.access("/usr/sbin/ser2net", os.X_OK)
+        if "ser2net" not in skip and has_ser2net:
+            # Direct pty, ser2net without its chardelay (what dravel adds), stock ser2net.
+            remotes = [("dravel", terms["dravel"]),
+                       ("dravel/ser2net", Ser2netTerminal(dravel, work)),
+                       ("dravel/ser2net stock", Ser2netTerminal(dravel, work, stock=True))]
+            if "display" not in skip:
+                data = flood_text(flood)
+                runs = {n: [] for n, _ in remotes}
+                for r in range(rounds):
+                    for n, t in remotes:
+                        progress(f"display {n} round {r + 1}")
+                        runs[n].append(measure_throughput(t, data, his))
+                med = {n: median([x["mibs"] for x in v if "error" not in x]) for n, v in runs.items()}
+                for n in runs:
+                    errors = [x["error"] for x in runs[n] if "error" in x]
+                    note = errors[0] if errors else f"{med[n] / med['dravel']:.2f}x the pty's"
+                    rep.row("display", n, fmt(med[n], ".2f"), "MiB/s", note)
+            if "latency" not in skip:
+                runs = {n: [] for n, _ in remotes}
+                for r in range(rounds):
+                    for n, t in remotes:
+                        progress(f"latency {n} round {r + 1}")
+                        runs[n].append(measure_latency(t, samples, his))
+                for key, label in (("key_wire", "key to wire"), ("dev_screen", "device to screen")):
+                    vals = {n: median([x[key] for x in runs[n]]) for n in runs}
+                    for n in runs:
+                        rep.row(label, n, fmt(vals[n], ".3f"), "ms", f"{samples} samples a round")
+                    added = vals["dravel/ser2net"] - vals["dravel"]
+                    rep.target(f"{label} added by ser2net", f"{added:.3f} ms", "< 1 ms", added < 1)
+            net_kinds = ["dload", "dsave", "exe"]
+            for baud in (115200, 921600):
+                progress(f"paced transfers at {baud}, direct and through ser2net")
+                vias = ["", "@ser2net", "@ser2net-stock"]
+                res = run_transfers([k + v for v in vias for k in net_kinds], args.build, work, size,
+                                    baud, together=True)
+                goal = 1.02 if baud == 115200 else 1.05
+                for k in net_kinds:
+                    direct = res[k]
+                    for v in vias:
+                        x = res[k + v]
+                        label = "dravel/" + (v[1:] if v else "pty")
+                        ratio = (x["elapsed"] / direct["elapsed"]
+                                 if "error" not in x and "error" not in direct else None)
+                        note = x.get("error", f"{ratio:.4f}x the pty's, side by side")
+                        rep.row(f"{k} paced {baud}", label, fmt(x.get("elapsed"), ".3f"), "s", note)
+                        if v == "@ser2net" and ratio:
+                            rep.target(f"{k} at {baud} ser2net/pty", f"{ratio:.4f}x",
+                                       f"<= {goal}x", ratio <= goal)
 
         if rss:
             where, peak = max(rss, key=lambda x: x[1])

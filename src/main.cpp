@@ -11,12 +11,12 @@
 #include "platform/platform.h"
 #include "platform/posix/poll_idle_wait.h"
 #include "platform/posix/posix_files.h"
+#include "platform/posix/posix_serial.h"
 #include "platform/posix/posix_shell.h"
 #include "platform/posix/signal_handlers.h"
 #include "platform/posix/system_clock.h"
 #include "platform/posix/terminal_mode.h"
 #include "platform/posix/tty_console.h"
-#include "platform/posix/tty_serial.h"
 #include "terminal/batch_run.h"
 #include "terminal/startup.h"
 
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   ColourlessConsole colourless(tty_console);
   Console& console = batch && ::isatty(STDOUT_FILENO) != 1 ? static_cast<Console&>(colourless)
                                                            : static_cast<Console&>(tty_console);
-  TtySerial serial;
+  PosixSerial serial;
   SystemClock clock;
   PosixShell shell(console);
   PosixFiles files;

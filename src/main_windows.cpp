@@ -13,7 +13,7 @@
 #include "platform/windows/win_console.h"
 #include "platform/windows/win_files.h"
 #include "platform/windows/win_idle_wait.h"
-#include "platform/windows/win_serial.h"
+#include "platform/windows/win_port.h"
 #include "platform/windows/win_shell.h"
 #include "terminal/batch_run.h"
 #include "terminal/startup.h"
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   ColourlessConsole colourless(win_console);
   Console& console = batch && !win_console.output_is_console() ? static_cast<Console&>(colourless)
                                                                : static_cast<Console&>(win_console);
-  WinSerialDevice serial;
+  WinPort serial;
   WinClock clock;
   WinFiles files;
   WinShell shell(win_console, control);

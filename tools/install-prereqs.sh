@@ -14,6 +14,7 @@ g++                   build
 libgtest-dev          test
 tmux                  test
 python3               test
+ser2net               test demo windows
 clang                 ci fuzz
 libclang-rt-14-dev    fuzz
 man-db                ci

@@ -52,9 +52,12 @@ platform::OpenResult SerialPort::reopen() {
   return r;
 }
 
+std::string chosen_device_name(const State& s, unsigned io_address) {
+  return s.options.device.empty() ? platform::default_device_name(io_address) : s.options.device;
+}
+
 void serial_open(State& s, long baud, unsigned io_address) {
-  std::string name =
-      s.options.device.empty() ? platform::default_device_name(io_address) : s.options.device;
+  std::string name = chosen_device_name(s, io_address);
   s.port.set_name(name);
   platform::OpenResult r = s.port.device().open(name, baud);
   if (!r.ok) {

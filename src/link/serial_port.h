@@ -57,6 +57,8 @@ class SerialPort {
 
 // Opens the device chosen by -d / DRAVELPORT / io_address and empties the TxQueue. Always 0.
 int link_open(State& s, long baud);
+// -d / DRAVELPORT (a path or a network URL), else the port of the I/O address.
+std::string chosen_device_name(const State& s, unsigned io_address);
 void serial_open(State& s, long baud, unsigned io_address);
 void serial_close(State& s);
 int serial_write_byte(SerialPort& port, std::uint8_t byte);

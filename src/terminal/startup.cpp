@@ -32,6 +32,8 @@ constexpr const char* USAGE =
     "  -B<baud>     baud rate\n"
     "  -d <device>  serial device to open (a USB adapter, a pty); default by I/O address:\n"
     "               0x3F8 the first port (%s), anything else the second (%s)\n"
+    "               rfc2217://HOST:PORT  a port on another machine (ser2net, labgrid)\n"
+    "               socket://HOST:PORT   raw TCP; the rate cannot be set from here\n"
     "  <script>     an auto script to run at start\n"
     "  -l, --list   list the serial devices of this machine\n"
     "  --batch      run the scripts in order with no keyboard, then end: status 0, 3 when an\n"
@@ -122,6 +124,8 @@ int run(State& s, GetEnv getenv_fn) {
   scan_baud_and_script(s);
   check_baud_rate(s);
   console_printf(s.console(), " BAUDRATE = %ld\n", s.config.baud_rate);
+  // The I/O address no longer says what is opened: -d, DRAVELPORT or a URL may.
+  console_printf(s.console(), " PORT = %s\n", chosen_device_name(s, s.config.io_address).c_str());
 
   const char* his = getenv_fn("DRAVELHIS");
   s.history_path = his != nullptr ? his : "dravel.his";

@@ -109,5 +109,22 @@ TEST_F(StartupTest, HelpAndVersionExitZeroWithoutTheBanner) {
   EXPECT_NE(h.console.screen.find("DRAVELHIS"), std::string::npos);
 }
 
+TEST(StartupPortLine, FollowsTheBaudLineAndNamesWhatIsOpened) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, platform::default_device_name(0x2F8)},
+      {{"-d", "rfc2217://lab-7:3001"}, "rfc2217://lab-7:3001"},
+      {{"-dsocket://[::1]:7"}, "socket://[::1]:7"},
+  };
+  for (const auto& [args, name] : cases) {
+    Rig rig;
+    rig.console.type("\x1b");
+    rig.run(args);
+    EXPECT_NE(rig.console.screen.find(" BAUDRATE = 57600\n PORT = " + name + "\n\n"),
+              std::string::npos)
+        << rig.console.screen;
+    EXPECT_EQ(rig.serial.opened_path, name);
+  }
+}
+
 }  // namespace
 }  // namespace dravel::test

@@ -37,4 +37,5 @@ else
 fi
 cmake --build "$NATIVE_BUILD" -j2 --target krvbsim
 python3 tests/windows/wine_serial_check.py --dravel "$WINDOWS_BUILD/dravel.exe" \
-  --krvbsim "$NATIVE_BUILD/krvbsim" --wineprefix "$WINEPREFIX" --wine "$WINE"
+  --krvbsim "$NATIVE_BUILD/krvbsim" --wineprefix "$WINEPREFIX" --wine "$WINE" \
+  --ser2net-export tools/ser2net/export.sh

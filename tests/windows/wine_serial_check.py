@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""dravel.exe under Wine against krvbsim, through Wine's own COM port.
+"""dravel.exe under Wine against krvbsim, through Wine's own COM port and through ser2net.
 
 Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32 serial code
 (CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
 cmd.exe, that a dload lands in the monitor's memory, and that --list shows the COM ports Wine
 registers; then two --batch runs with no console (standard input from NUL, output to a pipe)
-load, run and judge a program by its exit status. Every wait has a deadline; every process
-started here is ended here.
+load, run and judge a program by its exit status. Then the same monitor exported by a real
+ser2net on loopback, reached by rfc2217:// through Winsock: banner, a command, a dload.
+Every wait has a deadline; every process started here is ended here.
 """
 import argparse
 import os
@@ -127,6 +128,86 @@ def start_krvbsim(krvbsim, options):
     return sim, m.group(1).decode()
 
 
+def free_port():
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def listening(port):
+    want = f":{port:04X} "
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        try:
+            with open(table) as f:
+                if any(want in line and " 0A " in line for line in f):
+                    return True
+        except OSError:
+            pass
+    return False
+
+
+def end(proc):
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+    try:
+        proc.wait(timeout=WAIT_S)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
+def run_network(args):
+    env = dict(os.environ, WINEPREFIX=args.wineprefix, WINEDEBUG="-all", TERM="xterm")
+    env.pop("DISPLAY", None)
+    with tempfile.TemporaryDirectory(prefix="dravel-wine-net-") as work:
+        data = image(0x2001, 9)
+        with open(os.path.join(work, "image.bin"), "wb") as f:
+            f.write(data)
+        sim, pty_path = start_krvbsim(
+            args.krvbsim,
+            ["--dump", f"80010000:{len(data):x}:{work}/memory", "--regs", f"{work}/regs"])
+        port = free_port()
+        ser2net = subprocess.Popen([args.ser2net_export, pty_path, str(port), "rfc2217", work],
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        url = f"rfc2217://127.0.0.1:{port}"
+        console = None
+        try:
+            end_at = time.monotonic() + WAIT_S
+            while not listening(port) and time.monotonic() < end_at:
+                time.sleep(0.05)
+            env["DRAVELHIS"] = "dravel.his"
+            console = Console([args.wine, args.dravel, "-B115200", "-d", url], env, work)
+            console.wait_for(f"PORT = {url}", "the port line")
+            console.wait_for(">>", "monitor prompt through ser2net")
+            if "cannot open" in plain(console.screen) or "warning" in plain(console.screen):
+                raise AssertionError(f"{url} did not open cleanly:\n" + plain(console.screen))
+            console.type(b"sr gp 80001234\r")
+            console.wait_for("sr gp 80001234", "echo of the typed line through ser2net")
+            console.type(F9 + F4)
+            console.wait_for("Dload", "dload prompt")
+            console.type(b"image.bin 80010000\r")
+            console.wait_for("002001:", "dload progress through ser2net")
+            console.type(b"\r")
+            console.wait_for(">>", "monitor prompt after the dload")
+            console.type(b"\x1b")
+            console.wait_for("Terminate by user!", "end by ESC")
+            console.wait_exit()
+        finally:
+            if console is not None:
+                console.stop()
+            end(ser2net)
+            end(sim)
+        with open(os.path.join(work, "regs")) as f:
+            if not re.search(r"^gp 0*80001234$", f.read(), re.M):
+                raise AssertionError("the typed line did not reach the monitor through ser2net")
+        with open(os.path.join(work, "memory"), "rb") as f:
+            if f.read() != data:
+                raise AssertionError("dload through ser2net did not land whole")
+        print("wine: rfc2217 through ser2net: banner, a command and a dload")
+
+
 def wineserver(wine):
     beside = os.path.join(os.path.dirname(wine), "wineserver")
     return beside if os.access(beside, os.X_OK) else shutil.which("wineserver")
@@ -160,13 +241,7 @@ def check_list(args, env):
 
 
 def stop_krvbsim(sim, link):
-    if sim.poll() is None:
-        sim.send_signal(signal.SIGTERM)
-    try:
-        sim.wait(timeout=WAIT_S)
-    except subprocess.TimeoutExpired:
-        sim.kill()
-        sim.wait()
+    end(sim)
     if os.path.lexists(link):
         os.unlink(link)
 
@@ -282,16 +357,19 @@ def main():
     p.add_argument("--wine", default="/usr/lib/wine/wine64")
     p.add_argument("--fixture", default=os.path.join(os.path.dirname(__file__), "..", "fixtures",
                                                      "loader", "hello.mot"))
+    p.add_argument("--ser2net-export", required=True, help="tools/ser2net/export.sh")
     args = p.parse_args()
-    for name in ("dravel", "krvbsim", "wineprefix", "fixture"):
+    for name in ("dravel", "krvbsim", "wineprefix", "fixture", "ser2net_export"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
-    try:
-        run(args)
-    except AssertionError as e:
-        print(f"FAILED: {e}", file=sys.stderr)
-        return 1
-    print("1 passed, 0 failed")
-    return 0
+    failed = 0
+    for check in (run, run_network):
+        try:
+            check(args)
+        except AssertionError as e:
+            print(f"FAILED: {e}", file=sys.stderr)
+            failed += 1
+    print(f"{2 - failed} passed, {failed} failed")
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <deque>
 
+#include "platform/posix/pollable_serial.h"
 #include "platform/serial_device.h"
 
 namespace dravel::platform {
 
-class TtySerial : public SerialDevice {
+class TtySerial : public SerialDevice, public PollableSerial {
  public:
   ~TtySerial() override { close(); }
 
@@ -23,12 +24,12 @@ class TtySerial : public SerialDevice {
 
   // For the idle wait: the fd while the line is usable and there is room to take in
   // what it brings, else -1.
-  int fd() const { return hung_up_ || held_.size() >= HOLD_ROOM ? -1 : fd_; }
+  int fd() const override { return hung_up_ || held_.size() >= HOLD_ROOM ? -1 : fd_; }
   // Takes in what the line has now, held for the next read, so a caller that is not
   // reading the line (a prompt, say) is not woken again and again by the same bytes.
-  void take_input();
+  void take_input() override;
   // The idle wait saw a hang-up; the next read that finds nothing marks the line gone.
-  void note_hang_up() { hang_up_seen_ = true; }
+  void note_hang_up() override { hang_up_seen_ = true; }
 
   // A write that makes no progress for this long gives up (the far end is gone).
   int stall_limit_ms = 30'000;

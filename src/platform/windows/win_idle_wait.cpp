@@ -4,7 +4,7 @@
 
 #include "core/signal_flag.h"
 #include "platform/windows/win_console.h"
-#include "platform/windows/win_serial.h"
+#include "platform/windows/win_port.h"
 
 namespace dravel::platform {
 
@@ -33,9 +33,13 @@ void WinIdleWait::wait(int timeout_ms) {
   // read by anyone do not, or a wait that does not read the keyboard would spin.
   if (keys_arrived()) return;
 
-  HANDLE handles[2];
+  HANDLE handles[3];
   DWORD count = 0;
   if (wake_ != nullptr) handles[count++] = wake_;
+  // A socket signals its own event: no slices needed.
+  HANDLE port_event = serial_.waitable();
+  const DWORD port_slot = count;
+  if (port_event != nullptr) handles[count++] = port_event;
   HANDLE keys = console_.waitable_input();
   if (keys != nullptr) handles[count++] = keys;
   bool keys_polled = keys == nullptr;
@@ -60,7 +64,7 @@ void WinIdleWait::wait(int timeout_ms) {
       // The driver cannot say what it holds: give the caller a read every slice.
       wait_ms = std::min(wait_ms, POLL_SLICE_MS);
       read_after_wait = true;
-    } else if (port_polled) {
+    } else if (port_polled && port_event == nullptr) {
       wait_ms = std::min<DWORD>(wait_ms, slice_ms_);
       slice_ms_ = std::min<DWORD>(slice_ms_ * 2, LONGEST_SLICE_MS);
     } else if (keys_polled) {
@@ -74,6 +78,11 @@ void WinIdleWait::wait(int timeout_ms) {
       continue;
     }
     if (r == WAIT_OBJECT_0 && wake_ != nullptr) return;
+    if (port_event != nullptr && r == WAIT_OBJECT_0 + port_slot) {
+      serial_.woken();
+      slice_ms_ = FIRST_SLICE_MS;
+      return;
+    }
     if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) {
       // Key releases, focus and mouse events signal the handle too; they are read and dropped.
       if (keys_arrived()) return;

@@ -1,5 +1,6 @@
 #pragma once
-// Blocks until a key or a control event arrives, the serial port has bytes, or time is up.
+// Blocks until a key or a control event arrives, the serial port (a COM port or a socket)
+// has bytes, or time is up.
 #include <windows.h>
 
 #include "platform/idle_wait.h"
@@ -7,18 +8,18 @@
 namespace dravel::platform {
 
 class WinConsole;
-class WinSerialDevice;
+class WinPort;
 
 class WinIdleWait : public IdleWait {
  public:
-  WinIdleWait(WinSerialDevice& serial, WinConsole& console, HANDLE wake)
+  WinIdleWait(WinPort& serial, WinConsole& console, HANDLE wake)
       : serial_(serial), console_(console), wake_(wake) {}
   void wait(int timeout_ms) override;
 
  private:
   bool keys_arrived();
 
-  WinSerialDevice& serial_;
+  WinPort& serial_;
   WinConsole& console_;
   HANDLE wake_;
   unsigned long slice_ms_ = 1;  // how long the port is left alone; grows while the line is quiet

@@ -1,0 +1,181 @@
+#include "platform/net_serial.h"
+
+#include <algorithm>
+
+namespace dravel::platform {
+
+namespace {
+
+using namespace telnet;
+
+// What the line is set to: 8 data bits, no parity, one stop bit, no flow control.
+struct Setting {
+  std::uint8_t code;
+  std::uint8_t value;
+};
+constexpr Setting LINE_SETTINGS[] = {
+    {SET_DATASIZE, 8}, {SET_PARITY, 1}, {SET_STOPSIZE, 1}, {SET_CONTROL, 1}};
+
+// The options asked for at connect: binary and no go-ahead both ways, and the COM port.
+struct Request {
+  bool local;
+  std::uint8_t option;
+};
+constexpr Request REQUESTS[] = {{true, BINARY},
+                                {false, BINARY},
+                                {true, SUPPRESS_GO_AHEAD},
+                                {false, SUPPRESS_GO_AHEAD},
+                                {true, COM_PORT}};
+
+}  // namespace
+
+OpenResult NetSerial::open(const std::string& name, long baud) {
+  close();
+  OpenResult result;
+  NetworkName where = parse_network_name(name);
+  if (!where.error.empty() || where.kind == NetKind::None) {
+    result.error = where.error.empty() ? "not a network port name" : where.error;
+    return result;
+  }
+  // A reconnect under the device-loss retry must not hold the keyboard for long.
+  const int limit = name == opened_name_ ? reconnect_ms : connect_ms;
+  if (std::string why = socket_.connect(where.host, where.port, limit); !why.empty()) {
+    result.error = why;
+    return result;
+  }
+  codec_ = Codec{};
+  telnet_ = where.kind == NetKind::Rfc2217;
+  failed_ = false;
+  failure_.clear();
+  held_.clear();
+  if (telnet_) {
+    result.warning = negotiate(baud, name);
+  } else {
+    result.warning = "baud rate " + std::to_string(baud) + " cannot be set over " + name +
+                     " (a raw TCP port carries no line settings); the line runs at the "
+                     "server's rate";
+  }
+  if (failed_) {
+    result.error = failure_;
+    result.warning.clear();
+    socket_.close();
+    return result;
+  }
+  opened_name_ = name;
+  result.ok = true;
+  return result;
+}
+
+bool NetSerial::settled() const {
+  for (const Request& r : REQUESTS)
+    if ((r.local ? codec_.local(r.option) : codec_.remote(r.option)) == Codec::Q::WantYes)
+      return false;
+  return true;
+}
+
+// Empty when the line took every setting; else the warning for the user.
+std::string NetSerial::negotiate(long baud, const std::string& name) {
+  std::vector<std::uint8_t> out;
+  for (const Request& r : REQUESTS) codec_.request(r.local, r.option, out);
+  if (!send_raw(out)) return {};
+  auto wait_for = [&](auto done) {
+    const std::int64_t deadline = socket_.now_ms() + answer_ms;
+    while (!done()) {
+      const std::int64_t left = deadline - socket_.now_ms();
+      if (left <= 0) return false;
+      socket_.wait_readable(static_cast<int>(left));
+      if (pump() < 0) return false;
+    }
+    return true;
+  };
+  const std::string refused = "baud rate " + std::to_string(baud) + " refused by " + name;
+  if (!wait_for([&] { return settled(); }) && failed_) return {};
+  if (codec_.local(COM_PORT) != Codec::Q::Yes)
+    return refused + " (the server does not take the COM port option); the line keeps its rate";
+
+  out.clear();
+  const auto rate = static_cast<std::uint32_t>(baud);
+  const std::uint8_t be[4] = {
+      static_cast<std::uint8_t>(rate >> 24), static_cast<std::uint8_t>(rate >> 16),
+      static_cast<std::uint8_t>(rate >> 8), static_cast<std::uint8_t>(rate)};
+  Codec::com_port(SET_BAUDRATE, be, sizeof be, out);
+  for (const Setting& s : LINE_SETTINGS) Codec::com_port(s.code, &s.value, 1, out);
+  if (!send_raw(out)) return {};
+  // Answers that never come (some servers send none) cost the time limit, nothing more.
+  wait_for([&] {
+    if (!codec_.answer(SET_BAUDRATE)) return false;
+    for (const Setting& s : LINE_SETTINGS)
+      if (!codec_.answer(s.code)) return false;
+    return true;
+  });
+  if (failed_) return {};
+  std::optional<std::uint32_t> set = codec_.answer(SET_BAUDRATE);
+  if (!set) return refused + " (no answer from the server); the line may keep its previous rate";
+  if (*set != rate)
+    return refused + " (the server set " + std::to_string(*set) + "); the line runs at that rate";
+  return {};
+}
+
+void NetSerial::close() {
+  socket_.close();
+  held_.clear();
+}
+
+long NetSerial::fail(std::string why) {
+  if (!failed_) failure_ = std::move(why);
+  failed_ = true;
+  return -1;
+}
+
+bool NetSerial::send_raw(const std::vector<std::uint8_t>& bytes) {
+  if (bytes.empty()) return true;
+  if (socket_.send(bytes.data(), bytes.size()) >= 0) return true;
+  fail(socket_.failure());
+  return false;
+}
+
+long NetSerial::pump() {
+  if (failed_) return -1;
+  std::uint8_t buf[4096];
+  const long n = socket_.receive(buf, sizeof buf);
+  if (n < 0) return fail(socket_.failure());
+  if (!telnet_) {
+    held_.insert(held_.end(), buf, buf + n);
+    return n;
+  }
+  data_.clear();
+  replies_.clear();
+  codec_.decode(buf, static_cast<std::size_t>(n), data_, replies_);
+  held_.insert(held_.end(), data_.begin(), data_.end());
+  return send_raw(replies_) ? n : -1;
+}
+
+void NetSerial::take_input() {
+  if (!socket_.is_open()) return;
+  while (held_.size() < HOLD_ROOM && pump() > 0) {
+  }
+}
+
+long NetSerial::read(std::uint8_t* buf, std::size_t max) {
+  if (held_.empty()) {
+    if (!socket_.is_open()) return fail("the device is not open");
+    if (pump() < 0) return -1;
+  }
+  const std::size_t n = std::min(held_.size(), max);
+  std::copy_n(held_.begin(), n, buf);
+  held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
+  return static_cast<long>(n);
+}
+
+long NetSerial::write(const std::uint8_t* data, std::size_t n) {
+  if (!socket_.is_open()) return fail("the device is not open");
+  if (failed_) return -1;
+  std::vector<std::uint8_t> out;
+  if (telnet_)
+    codec_.encode(data, n, out);
+  else
+    out.assign(data, data + n);
+  return send_raw(out) ? static_cast<long>(n) : -1;
+}
+
+}  // namespace dravel::platform

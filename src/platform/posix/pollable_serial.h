@@ -1,0 +1,16 @@
+#pragma once
+// What the idle wait needs of a serial device, whichever kind it is: a descriptor to sleep on.
+namespace dravel::platform {
+
+class PollableSerial {
+ public:
+  virtual ~PollableSerial() = default;
+  // The descriptor while the device is usable and has room for what it brings, else -1.
+  virtual int fd() const = 0;
+  // Takes in what the device has now, held for the next read.
+  virtual void take_input() = 0;
+  // The wait saw a hang-up on the descriptor.
+  virtual void note_hang_up() = 0;
+};
+
+}  // namespace dravel::platform

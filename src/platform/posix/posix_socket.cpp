@@ -1,0 +1,135 @@
+#include "platform/posix/posix_socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/signal_flag.h"
+#include "platform/posix/system_clock.h"
+
+namespace dravel::platform {
+
+namespace {
+
+// One address: empty when connected within the time left, else why not.
+std::string connect_one(int fd, const addrinfo& a, std::int64_t deadline) {
+  if (::connect(fd, a.ai_addr, a.ai_addrlen) == 0) return {};
+  if (errno != EINPROGRESS) return std::strerror(errno);
+  for (;;) {
+    const std::int64_t left = deadline - steady_ms();
+    if (left <= 0) return "no answer from the server (connect timed out)";
+    pollfd p{fd, POLLOUT, 0};
+    const int r = ::poll(&p, 1, static_cast<int>(left));
+    if (r < 0 && errno == EINTR) {
+      if (pending_signal() != 0) return "interrupted";
+      continue;
+    }
+    if (r <= 0) continue;
+    int err = 0;
+    socklen_t len = sizeof err;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+    return err == 0 ? std::string{} : std::strerror(err);
+  }
+}
+
+}  // namespace
+
+std::int64_t PosixSocket::now_ms() const {
+  return steady_ms();
+}
+
+std::string PosixSocket::connect(const std::string& host, int port, int timeout_ms) {
+  close();
+  failure_.clear();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  if (int e = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); e != 0)
+    return "unknown host " + host + " (" + ::gai_strerror(e) + ")";
+  const std::int64_t deadline = steady_ms() + timeout_ms;
+  std::string why = "no address for " + host;
+  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) {
+      why = std::strerror(errno);
+      continue;
+    }
+    why = connect_one(fd, *a, deadline);
+    if (why.empty()) {
+      int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      fd_ = fd;
+      break;
+    }
+    ::close(fd);
+  }
+  ::freeaddrinfo(found);
+  return why;
+}
+
+void PosixSocket::close() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+long PosixSocket::fail(std::string why) {
+  failure_ = std::move(why);
+  return -1;
+}
+
+long PosixSocket::receive(std::uint8_t* buf, std::size_t max) {
+  if (fd_ < 0) return fail("not connected");
+  const ssize_t n = ::recv(fd_, buf, max, 0);
+  if (n > 0) {
+#ifdef TCP_QUICKACK
+    // ser2net leaves Nagle on: its next small segment waits for our ACK, so none is delayed.
+    // The kernel drops back to delayed ACKs on its own, hence after every read.
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
+    return n;
+  }
+  if (n == 0) return fail("the server closed the connection");
+  if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+  return fail(std::strerror(errno));
+}
+
+long PosixSocket::send(const std::uint8_t* data, std::size_t n) {
+  if (fd_ < 0) return fail("not connected");
+  std::size_t done = 0;
+  std::int64_t last_progress = steady_ms();
+  while (done < n) {
+    const ssize_t w = ::send(fd_, data + done, n - done, MSG_NOSIGNAL);
+    if (w > 0) {
+      done += static_cast<std::size_t>(w);
+      last_progress = steady_ms();
+      continue;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      return fail(std::strerror(errno));
+    if (pending_signal() != 0) return fail("interrupted");
+    if (steady_ms() - last_progress >= stall_limit_ms)
+      return fail("output no longer drains (the server takes nothing)");
+    pollfd p{fd_, POLLOUT, 0};
+    ::poll(&p, 1, 100);
+  }
+  return static_cast<long>(done);
+}
+
+void PosixSocket::wait_readable(int timeout_ms) {
+  if (fd_ < 0) return;
+  pollfd p{fd_, POLLIN, 0};
+  ::poll(&p, 1, timeout_ms);
+}
+
+}  // namespace dravel::platform

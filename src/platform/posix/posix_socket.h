@@ -1,0 +1,30 @@
+#pragma once
+// A non-blocking TCP connection on POSIX sockets.
+#include "platform/stream_socket.h"
+
+namespace dravel::platform {
+
+class PosixSocket : public StreamSocket {
+ public:
+  ~PosixSocket() override { close(); }
+  std::string connect(const std::string& host, int port, int timeout_ms) override;
+  void close() override;
+  bool is_open() const override { return fd_ >= 0; }
+  long receive(std::uint8_t* buf, std::size_t max) override;
+  long send(const std::uint8_t* data, std::size_t n) override;
+  void wait_readable(int timeout_ms) override;
+  std::string failure() const override { return failure_; }
+  std::int64_t now_ms() const override;
+
+  int fd() const { return fd_; }
+  // A send that makes no progress for this long gives up (the far end takes nothing).
+  int stall_limit_ms = 30'000;
+
+ private:
+  long fail(std::string why);
+
+  int fd_ = -1;
+  std::string failure_;
+};
+
+}  // namespace dravel::platform

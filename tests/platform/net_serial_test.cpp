@@ -1,0 +1,214 @@
+// The network serial device against scripted servers (a fake socket, a fake clock): what it
+// asks, what it warns about, and that a silent server costs a time limit, not a hang.
+#include "platform/net_serial.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dravel::platform {
+namespace {
+
+using namespace telnet;
+using Bytes = std::vector<std::uint8_t>;
+
+// A server that answers what it is sent through `serve`, on a clock that moves only in waits.
+class FakeSocket : public StreamSocket {
+ public:
+  std::function<void(const Bytes& sent, Bytes& reply)> serve = [](const Bytes&, Bytes&) {};
+  std::string refuse;
+  Bytes sent;
+  std::deque<std::uint8_t> inbound;
+  bool closed_by_server = false;
+  std::int64_t clock = 0;
+
+  std::string connect(const std::string&, int, int) override {
+    open_ = refuse.empty();
+    return refuse;
+  }
+  void close() override { open_ = false; }
+  bool is_open() const override { return open_; }
+  long receive(std::uint8_t* buf, std::size_t max) override {
+    if (inbound.empty()) return closed_by_server ? (failure_ = "closed", -1) : 0;
+    std::size_t n = 0;
+    for (; n < max && !inbound.empty(); ++n) {
+      buf[n] = inbound.front();
+      inbound.pop_front();
+    }
+    return static_cast<long>(n);
+  }
+  long send(const std::uint8_t* data, std::size_t n) override {
+    Bytes chunk(data, data + n), reply;
+    sent.insert(sent.end(), chunk.begin(), chunk.end());
+    serve(chunk, reply);
+    inbound.insert(inbound.end(), reply.begin(), reply.end());
+    return static_cast<long>(n);
+  }
+  void wait_readable(int timeout_ms) override {
+    if (inbound.empty()) clock += timeout_ms;
+  }
+  std::string failure() const override { return failure_; }
+  std::int64_t now_ms() const override { return clock; }
+
+ private:
+  bool open_ = false;
+  std::string failure_;
+};
+
+bool contains(const Bytes& hay, const Bytes& needle) {
+  return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
+}
+
+// ser2net's manner: agrees to the options asked, answers each COM-PORT command with its value
+// (the rate replaced by `rate` when nonzero).
+void agreeable(const Bytes& sent, Bytes& reply, std::uint32_t rate = 0, bool com_port = true,
+               bool answers = true) {
+  for (std::size_t i = 0; i + 2 < sent.size(); ++i) {
+    if (sent[i] != IAC) continue;
+    const std::uint8_t v = sent[i + 1], opt = sent[i + 2];
+    if (v == WILL)
+      reply.insert(reply.end(), {IAC, (opt == COM_PORT && !com_port) ? DONT : DO, opt});
+    if (v == DO) reply.insert(reply.end(), {IAC, WILL, opt});
+    if (v == SB && opt == COM_PORT && answers) {
+      std::size_t end = i + 3;
+      while (end + 1 < sent.size() && !(sent[end] == IAC && sent[end + 1] == SE)) ++end;
+      Bytes answer(sent.begin() + static_cast<long>(i), sent.begin() + static_cast<long>(end) + 2);
+      answer[3] += SERVER_OFFSET;
+      if (answer[3] == SET_BAUDRATE + SERVER_OFFSET && rate != 0)
+        answer = {IAC,
+                  SB,
+                  COM_PORT,
+                  101,
+                  static_cast<std::uint8_t>(rate >> 24),
+                  static_cast<std::uint8_t>(rate >> 16),
+                  static_cast<std::uint8_t>(rate >> 8),
+                  static_cast<std::uint8_t>(rate),
+                  IAC,
+                  SE};
+      reply.insert(reply.end(), answer.begin(), answer.end());
+      i = end;
+    }
+  }
+}
+
+TEST(NetSerial, SetsTheLineUpAndWarnsWhatItCouldNot) {
+  struct Case {
+    const char* name;
+    std::function<void(const Bytes&, Bytes&)> server;
+    const char* warning;  // a part of it; "" for none
+    std::int64_t most_ms;
+  };
+  const Case cases[] = {
+      {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r); }, "", 0},
+      {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r, 9600); },
+       "baud rate 115200 refused by rfc2217://h:1 (the server set 9600)", 0},
+      {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r, 0, false); },
+       "does not take the COM port option", 0},
+      {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r, 0, true, false); },
+       "(no answer from the server)", 3000},
+      {"rfc2217://h:1", [](const Bytes&, Bytes&) {}, "does not take the COM port option", 3000},
+      {"socket://h:1", [](const Bytes&, Bytes&) {}, "cannot be set over socket://h:1", 0},
+  };
+  for (const Case& k : cases) {
+    FakeSocket sock;
+    sock.serve = k.server;
+    NetSerial net(sock);
+    OpenResult r = net.open(k.name, 115200);
+    ASSERT_TRUE(r.ok) << k.name << r.error;
+    if (*k.warning == '\0')
+      EXPECT_EQ(r.warning, "");
+    else
+      EXPECT_NE(r.warning.find(k.warning), std::string::npos) << r.warning;
+    EXPECT_LE(sock.clock, k.most_ms) << k.warning;
+  }
+}
+
+TEST(NetSerial, AsksForEightNoneOneWithoutFlowControl) {
+  FakeSocket sock;
+  sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };
+  NetSerial net(sock);
+  ASSERT_TRUE(net.open("rfc2217://[::1]:2217", 921600).ok);
+  const Bytes asked[] = {{IAC, WILL, COM_PORT},
+                         {IAC, SB, COM_PORT, 1, 0, 0x0E, 0x10, 0, IAC, SE},
+                         {IAC, SB, COM_PORT, 2, 8, IAC, SE},
+                         {IAC, SB, COM_PORT, 3, 1, IAC, SE},
+                         {IAC, SB, COM_PORT, 4, 1, IAC, SE},
+                         {IAC, SB, COM_PORT, 5, 1, IAC, SE}};
+  for (const Bytes& a : asked) EXPECT_TRUE(contains(sock.sent, a));
+}
+
+TEST(NetSerial, DataIsEscapedOnlyOverTelnetAndAnEndedConnectionIsALoss) {
+  for (const char* name : {"rfc2217://h:1", "socket://h:1"}) {
+    const bool telnet = name[0] == 'r';
+    FakeSocket sock;
+    sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };
+    NetSerial net(sock);
+    ASSERT_TRUE(net.open(name, 9600).ok);
+    sock.sent.clear();
+    const std::uint8_t out[] = {'a', 0xFF, '\r'};
+    EXPECT_EQ(net.write(out, sizeof out), 3);
+    EXPECT_EQ(sock.sent, telnet ? (Bytes{'a', IAC, IAC, '\r'}) : (Bytes{'a', 0xFF, '\r'}));
+
+    sock.inbound = {'x', IAC, IAC};
+    net.take_input();
+    std::uint8_t buf[8];
+    ASSERT_EQ(net.read(buf, sizeof buf), telnet ? 2 : 3);
+    EXPECT_EQ(buf[1], 0xFF);
+    EXPECT_EQ(net.read(buf, sizeof buf), 0);
+    sock.closed_by_server = true;
+    EXPECT_EQ(net.read(buf, sizeof buf), -1);
+    EXPECT_EQ(net.failure(), "closed");
+  }
+}
+
+TEST(NetSerial, BadNamesAndRefusedConnectionsDoNotOpen) {
+  FakeSocket sock;
+  sock.refuse = "Connection refused";
+  NetSerial net(sock);
+  OpenResult r = net.open("socket://localhost:7", 9600);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, "Connection refused");
+
+  struct Name {
+    const char* name;
+    NetKind kind;
+    const char* host;
+    int port;
+    const char* error;  // part of it
+  };
+  const Name names[] = {
+      {"rfc2217://lab-7.example:3001", NetKind::Rfc2217, "lab-7.example", 3001, ""},
+      {"socket://10.0.0.2:65535", NetKind::Socket, "10.0.0.2", 65535, ""},
+      {"rfc2217://[fe80::1%eth0]:1", NetKind::Rfc2217, "fe80::1%eth0", 1, ""},
+      {"/dev/ttyUSB0", NetKind::None, "", 0, ""},
+      {"rfc2217:/x:1", NetKind::None, "", 0, ""},
+      {"rfc2217://", NetKind::Rfc2217, "", 0, "no port"},
+      {"rfc2217://host", NetKind::Rfc2217, "", 0, "no port"},
+      {"rfc2217://host:", NetKind::Rfc2217, "", 0, "no port"},
+      {"socket://:80", NetKind::Socket, "", 0, "no host"},
+      {"socket://h:0", NetKind::Socket, "", 0, "1 to 65535"},
+      {"socket://h:65536", NetKind::Socket, "", 0, "1 to 65535"},
+      {"socket://h:80/x", NetKind::Socket, "", 0, "1 to 65535"},
+      {"socket://h:-1", NetKind::Socket, "", 0, "1 to 65535"},
+      {"socket://::1:80", NetKind::Socket, "", 0, "IPv6 goes in [ ]"},
+      {"socket://[::1:80", NetKind::Socket, "", 0, "unclosed ["},
+      {"socket://[::1]80", NetKind::Socket, "", 0, "no port"},
+  };
+  for (const Name& n : names) {
+    NetworkName got = parse_network_name(n.name);
+    EXPECT_EQ(got.kind, n.kind) << n.name;
+    if (*n.error != '\0') {
+      EXPECT_NE(got.error.find(n.error), std::string::npos) << n.name << ": " << got.error;
+      continue;
+    }
+    EXPECT_EQ(got.error, "") << n.name;
+    EXPECT_EQ(got.host, n.host) << n.name;
+    EXPECT_EQ(got.port, n.port) << n.name;
+  }
+}
+
+}  // namespace
+}  // namespace dravel::platform
