@@ -65,7 +65,7 @@ int wait_prompt(State& s) {
     std::uint8_t byte = 0;
     // One byte at a time, so what follows ">>" stays for the next reader.
     if (link_read(s, &byte, 1) != 1) {
-      idle_wait(s);
+      idle_wait(s, false, seconds_rule_deadline_ms(start, PROMPT_LIMIT_SECONDS));
       continue;
     }
     if (byte == '>' && previous == '>') return 0;

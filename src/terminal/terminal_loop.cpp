@@ -118,12 +118,12 @@ void link_lost_reset(State& s) {
 
 }  // namespace
 
-void idle_wait(State& s, bool keys_only) {
+void idle_wait(State& s, bool keys_only, std::int64_t deadline_ms) {
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
   // Nobody reads the serial port while only a key is awaited: returning would spin.
   if (!keys_only && s.port.has_unread()) return;
   link_tend(s);
-  s.io.idle.wait(IDLE_WAIT_MS);
+  s.io.idle.wait(idle_timeout_ms(s, deadline_ms));
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
 }
 
