@@ -82,7 +82,7 @@ TEST_F(LoaderE2E, F4LoadsAnElfExecutable) {
   ASSERT_TRUE(p->wait_for("Load"));
   p->type(elf + "\r");
   ASSERT_TRUE(p->wait_for("  PC=80010044, GP=80018130, SP=801ffff0")) << p->output();
-  ASSERT_TRUE(p->wait_for(">>"));
+  ASSERT_TRUE(p->wait_for_after("SP=801ffff0", ">>"));
   finish(*p);
   expect_program_in_memory(fixtures + "hello_default.mot");
   EXPECT_EQ(reg("epc"), 0x80010044u);
