@@ -418,6 +418,43 @@ def exe_file(data, address, path):
         f.write(bytes(header) + data)
 
 
+def coff_file(data, address, path):
+    """The same program as a MIPS COFF executable: one .text section."""
+    head = bytearray(20 + 56 + 40)
+    head[0:2] = (0x0162).to_bytes(2, "little")
+    head[2:4] = (1).to_bytes(2, "little")
+    head[16:18] = (56).to_bytes(2, "little")
+    head[18:20] = (0x0107).to_bytes(2, "little")
+    head[20 + 16 : 20 + 20] = address.to_bytes(4, "little")
+    s = 76
+    head[s : s + 5] = b".text"
+    for offset, value in ((8, address), (12, address), (16, len(data)), (20, len(head)),
+                          (36, 0x20)):
+        head[s + offset : s + offset + 4] = value.to_bytes(4, "little")
+    with open(path, "wb") as f:
+        f.write(bytes(head) + data)
+
+
+def elf_file(data, address, path):
+    """The same program as a 32-bit little-endian MIPS ELF executable: one .text section in
+    one PT_LOAD segment."""
+    names = b"\0.text\0.shstrtab\0"
+    data_at = 52 + 32
+    names_at = data_at + len(data)
+    sh_at = (names_at + len(names) + 3) & ~3
+    le = lambda v, n=4: v.to_bytes(n, "little")
+    h = b"\x7fELF" + bytes([1, 1, 1]) + bytes(9)
+    h += le(2, 2) + le(8, 2) + le(1) + le(address) + le(52) + le(sh_at) + le(0)
+    h += le(52, 2) + le(32, 2) + le(1, 2) + le(40, 2) + le(3, 2) + le(2, 2)
+    ph = le(1) + le(data_at) + le(address) + le(address) + le(len(data)) * 2 + le(7) + le(16)
+    sections = bytes(40)
+    sections += le(1) + le(1) + le(6) + le(address) + le(data_at) + le(len(data)) + bytes(16)
+    sections += le(7) + le(3) + le(0) + le(0) + le(names_at) + le(len(names)) + bytes(16)
+    body = h + ph + data + names
+    with open(path, "wb") as f:
+        f.write(body + bytes(sh_at - len(body)) + sections)
+
+
 def wire_counts(log_path):
     """Bytes each way in a krvbsim wire log, from the host's first byte on."""
     host = mon = 0
@@ -519,6 +556,9 @@ class Transfer:
         elif kind == "exe":
             exe_file(self.data, RAM, f(self.dir, "prog.exe"))
             line = f"local load {f(self.dir, 'prog.exe')}"
+        elif kind in ("coff", "elf"):
+            (coff_file if kind == "coff" else elf_file)(self.data, RAM, f(self.dir, "prog"))
+            line = f"local load {f(self.dir, 'prog')}"
         elif kind == "ref-srec":
             srec_file(self.data, RAM, f(self.dir, "prog.mot"))
             line = ""
@@ -744,6 +784,7 @@ def main():
             rss += [("idle", r["dravel"]["rss"]) for r in runs]
             pct = median([r["dravel"]["cpu_pct"] for r in runs])
             rep.target("idle CPU", f"{pct:.3f}%", "< 0.1%", pct < 0.1)
+            rep.target("idle CPU, no wake-ups", f"{pct:.3f}%", "< 0.02%", pct < 0.02)
 
         if "display" not in skip:
             data = flood_text(flood)
@@ -787,7 +828,7 @@ def main():
                     rep.target(f"{label} vs relay", f"{ratio:.2f}x", "<= 1.5x", ratio <= 1.5)
             rss += [("latency", x["rss"]) for x in runs["dravel"]]
 
-        kinds = ["dload", "dsave", "exe", "srec"]
+        kinds = ["dload", "dsave", "exe", "coff", "elf", "srec"]
         if "paced" not in skip:
             for baud in ([921600] if quick else [115200, 921600]):
                 progress(f"paced transfers at {baud}")
@@ -815,14 +856,26 @@ def main():
                         rep.target(f"{k} at {baud}, over the floor", f"{over:.4f}x",
                                    f"<= {goal}x", over <= goal)
                     rss.append((f"{k} {baud}", x["rss"]))
+                # Same-run ratios: the S-record load against the minimal client, and the ELF
+                # load against the same program's COFF load.
+                for k, ref, label in (("srec", "ref-srec", "minimal S-record client"),
+                                      ("elf", "coff", "the same program's COFF load")):
+                    a, b = res[k].get("elapsed"), res[ref].get("elapsed")
+                    if a and b and "error" not in res[k] and "error" not in res[ref]:
+                        rep.target(f"{k} at {baud} vs {label}", f"{a / b:.4f}x", "<= 1.02x",
+                                   a / b <= 1.02)
 
         if "unpaced" not in skip:
-            runs = {k: [] for k in kinds}
+            unpaced = [*kinds, "ref-srec"]
+            runs = {k: [] for k in unpaced}
             for r in range(rounds):
                 progress(f"unpaced transfers round {r + 1}")
-                res = run_transfers(kinds, args.build, work, size, 0, together=False)
-                for k in kinds:
+                res = run_transfers(unpaced, args.build, work, size, 0, together=False)
+                for k in unpaced:
                     runs[k].append(res[k])
+            ref_wall = [x["elapsed"] for x in runs["ref-srec"] if "error" not in x]
+            rep.row("ref-srec unpaced", "minimal S-record", fmt(median(
+                [x["mibs"] for x in runs["ref-srec"] if "error" not in x]), ".2f"), "MiB/s", "")
             for k in kinds:
                 good = [x for x in runs[k] if "error" not in x]
                 errors = [x["error"] for x in runs[k] if "error" in x]
@@ -831,6 +884,14 @@ def main():
                 rep.row(f"{k} unpaced CPU", "dravel",
                         fmt(median([x["cpu_per_mib"] for x in good]), ".3f"), "CPU s/MiB", "")
                 rss += [(f"{k} unpaced", x["rss"]) for x in runs[k]]
+            srec_cpu = median([x["cpu_per_mib"] for x in runs["srec"] if "error" not in x])
+            rep.target("srec unpaced CPU", f"{srec_cpu:.3f} s/MiB", "<= 0.3", srec_cpu <= 0.3)
+            # Round by round, each against the minimal client's run beside it.
+            walls = [x["elapsed"] / ref["elapsed"] for x, ref in zip(runs["srec"], runs["ref-srec"])
+                     if "error" not in x and "error" not in ref]
+            wall = median(walls) if ref_wall else float("nan")
+            rep.target("srec unpaced wall vs minimal client", f"{wall:.3f}x", "<= 1.5x",
+                       wall <= 1.5)
 
         has_ser2net = shutil.which("ser2net") or os.access("/usr/sbin/ser2net", os.X_OK)
         if "ser2net" not in skip and has_ser2net:

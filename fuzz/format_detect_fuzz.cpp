@@ -19,6 +19,11 @@ dravel::LoadFormat expected_format(const std::uint8_t* d, std::size_t n) {
   if (n >= 2 && d[0] == 'S' && d[1] >= '0' && d[1] <= '9') return dravel::FORMAT_SREC;
   if (n >= 8 && std::memcmp(d, "KV-R EXE", 8) == 0) return dravel::FORMAT_EXE;
   if (n >= 2 && d[0] == 0x62 && d[1] == 0x01) return dravel::FORMAT_COFF;
+  if (n >= 4 && std::memcmp(d,
+                            "\x7f"
+                            "ELF",
+                            4) == 0)
+    return dravel::FORMAT_ELF;
   return dravel::FORMAT_UNKNOWN;
 }
 

@@ -28,6 +28,7 @@ class Clock : public platform::Clock {
  public:
   std::int64_t ms = 1'000'000'000;
   std::int64_t seconds() override { return ms / 1000; }
+  std::int64_t milliseconds() override { return ms; }
 };
 
 // A wait that never ends is a finding: every wait must give way to ESC or a time limit.

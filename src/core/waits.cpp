@@ -18,13 +18,13 @@ void batch_check_deadline(State& s) {
   exit_saving_history(s, STATUS_TIMED_OUT);
 }
 
-void idle_wait(State& s, bool keys_only) {
+void idle_wait(State& s, bool keys_only, std::int64_t deadline_ms) {
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
   batch_check_deadline(s);
   // Nobody reads the serial port while only a key is awaited: returning would spin.
   if (!keys_only && s.port.has_unread()) return;
   link_tend(s);
-  s.io.idle.wait(IDLE_WAIT_MS);
+  s.io.idle.wait(idle_timeout_ms(s, deadline_ms));
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
   batch_check_deadline(s);
 }

@@ -1,17 +1,22 @@
 #pragma once
 // How every wait blocks: the loop and each wait call idle_wait instead of spinning.
 
+#include <cstdint>
+
+#include "core/wake_deadline.h"
+
 namespace dravel {
 
 struct State;
 
-// Blocks briefly for input. Returns at once while bytes a handshake read ahead are waiting,
-// unless only keys are awaited. A pending signal ends the program, saving the history.
-void idle_wait(State& s, bool keys_only = false);
+// Blocks for input; the loop and every wait call it instead of spinning. Returns at once
+// while bytes a handshake read ahead are waiting, unless only keys are awaited. Returns by
+// `deadline_ms` (the caller's own time limit) or anything else due (nearest_deadline_ms);
+// with nothing due it waits for input alone. A pending signal ends the program, saving the
+// history.
+void idle_wait(State& s, bool keys_only = false, std::int64_t deadline_ms = NO_DEADLINE);
 
 // Ends the program with status 124 once a batch run's --timeout has passed.
 void batch_check_deadline(State& s);
-
-inline constexpr int IDLE_WAIT_MS = 100;
 
 }  // namespace dravel

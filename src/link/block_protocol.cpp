@@ -18,9 +18,9 @@ constexpr std::uint8_t PACKET_START = 0x02;
 constexpr std::uint8_t ACCEPT = 'Y';
 constexpr std::uint8_t REJECT = 'N';
 
-void put_be32(SerialPort& port, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8)
-    serial_write_byte(port, static_cast<std::uint8_t>(v >> shift));
+std::uint8_t* put_be32(std::uint8_t* out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) *out++ = static_cast<std::uint8_t>(v >> shift);
+  return out;
 }
 
 // No time limit: only ESC (through terminate_on_abort) ends the wait.
@@ -50,26 +50,29 @@ std::uint8_t read_payload(State& s, std::uint8_t* payload) {
 
 }  // namespace
 
+// Byte by byte, as the monitor has always been sent it: nine bytes once per transfer.
 int send_transfer_header(State& s, std::uint32_t address, std::uint32_t count) {
-  serial_write_byte(s.port, HEADER_START);
-  put_be32(s.port, address);
-  put_be32(s.port, count);
+  std::uint8_t header[9] = {HEADER_START};
+  put_be32(put_be32(header + 1, address), count);
+  for (std::uint8_t b : header) serial_write_byte(s.port, b);
   return 0;
 }
 
 int send_packets(State& s, const std::uint8_t* data, std::int32_t length) {
+  // The start byte, the payload padded with zeros, and its sum: one write each time.
+  std::uint8_t frame[PACKET_SIZE + 2];
   std::int32_t position = 0;
   while (position < length) {
     const int n = static_cast<int>(std::min<std::int32_t>(length - position, PACKET_SIZE));
-    const std::uint8_t* packet = data + position;
+    frame[0] = PACKET_START;
+    std::memcpy(frame + 1, data + position, static_cast<std::size_t>(n));
+    std::memset(frame + 1 + n, 0, static_cast<std::size_t>(PACKET_SIZE - n));
     std::uint8_t sum = 0;
-    for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + packet[i]);
+    for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + frame[1 + i]);
+    frame[PACKET_SIZE + 1] = sum;
     // Any answer but 'Y' sends the same packet again, from its start byte on.
     do {
-      serial_write_byte(s.port, PACKET_START);
-      s.port.write(packet, static_cast<std::size_t>(n));
-      for (int i = n; i < PACKET_SIZE; ++i) serial_write_byte(s.port, 0x00);
-      serial_write_byte(s.port, sum);
+      s.port.write(frame, sizeof frame);
     } while (read_one_byte(s) != ACCEPT);
     position += n;
   }

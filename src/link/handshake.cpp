@@ -16,6 +16,7 @@ namespace {
 
 constexpr int PROMPT_LIMIT_SECONDS = 3;
 constexpr int TEXT_WAIT_READ = 100;
+constexpr int PROMPT_READ = 256;
 constexpr int REGISTER_COMMAND_SIZE = 256;
 
 struct RegisterName {
@@ -62,14 +63,17 @@ int wait_prompt(State& s) {
       exit_saving_history(s, 1);
     }
     discard_console_key(s);
-    std::uint8_t byte = 0;
-    // One byte at a time, so what follows ">>" stays for the next reader.
-    if (link_read(s, &byte, 1) != 1) {
-      idle_wait(s);
-      continue;
+    std::uint8_t buf[PROMPT_READ];
+    int n = link_read(s, buf, PROMPT_READ);
+    for (int i = 0; i < n; ++i) {
+      if (buf[i] == '>' && previous == '>') {
+        // What follows ">>" stays for the next reader.
+        s.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
+        return 0;
+      }
+      previous = buf[i];
     }
-    if (byte == '>' && previous == '>') return 0;
-    previous = byte;
+    if (n == 0) idle_wait(s, false, seconds_rule_deadline_ms(start, PROMPT_LIMIT_SECONDS));
   }
 }
 
@@ -79,8 +83,7 @@ int set_target_register(State& s, int reg, std::uint32_t value) {
   char command[REGISTER_COMMAND_SIZE];
   std::snprintf(command, sizeof command, "sr %s %lx\r", name, static_cast<unsigned long>(value));
   wait_prompt(s);
-  for (int i = 0; i < REGISTER_COMMAND_SIZE && command[i] != '\0'; ++i)
-    serial_write_byte(s.port, static_cast<std::uint8_t>(command[i]));
+  serial_write_string(s.port, command);
   wait_prompt(s);
   serial_write_byte(s.port, 0x0D);
   return 0;

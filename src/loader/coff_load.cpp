@@ -13,26 +13,18 @@ namespace dravel {
 
 namespace {
 
-struct SectionName {
-  char text[sizeof CoffSectionHeader::name + 1] = {};
-  explicit SectionName(const CoffSectionHeader& h) { std::memcpy(text, h.name, sizeof h.name); }
-};
-
-void print_section_line(State& s, const char* name, const CoffSectionHeader& h, const char* tail) {
-  console_printf(s.console(), "%s [%6s] address:%08lx-%08lx size:%06lx  %s", name,
-                 SectionName(h).text, static_cast<unsigned long>(h.physical_address),
-                 static_cast<unsigned long>(h.physical_address + h.size - 1),
-                 static_cast<unsigned long>(h.size), tail);
-}
-
-// Every section that will be sent must be in the file before the first header goes out.
-bool sections_in_file(State& s, const char* name, std::FILE* file, const CoffHeaders& headers) {
-  std::int64_t size = binary_file_size(file);
+// The sections the board receives, in table order, each shown by its name.
+LoadImage coff_image(const CoffHeaders& headers) {
+  LoadImage image;
   for (const CoffSectionHeader& h : headers.sections) {
     if (!coff_section_wanted(h)) continue;
-    if (!image_in_file(s, name, SectionName(h).text, size, h.data_offset, h.size)) return false;
+    char name[sizeof h.name + 1] = {};
+    std::memcpy(name, h.name, sizeof h.name);
+    image.pieces.push_back({h.physical_address, h.size, h.data_offset, name});
   }
-  return true;
+  image.pc = headers.entry;
+  image.gp = headers.gp_value;
+  return image;
 }
 
 }  // namespace
@@ -45,34 +37,14 @@ int coff_load(State& s, const char* name, int verbose) {
   }
   std::optional<CoffHeaders> headers = coff_read_headers(s, file.get());
   if (!headers) return -1;
-  if (!sections_in_file(s, name, file.get(), *headers)) {
+  const LoadImage image = coff_image(*headers);
+  headers.reset();
+  if (!image_pieces_in_file(s, name, file.get(), image)) {
     file.reset();
     leave_binary(s);
     return -1;
   }
-
-  const std::int64_t start = s.io.clock.seconds();
-  int data = 0;
-  for (const CoffSectionHeader& h : headers->sections) {
-    if (!coff_section_wanted(h)) continue;
-    std::fseek(file.get(), static_cast<long>(h.data_offset), SEEK_SET);
-    if (verbose != 0) print_section_line(s, name, h, "");
-    send_transfer_header(s, h.physical_address, h.size);
-    if (s.abort_flag) {
-      if (verbose != 0) print_section_line(s, name, h, "skip\n\r");
-      break;
-    }
-    if (send_image_data(s, file.get(), name, h.size, start, verbose) != 0) data = -1;
-    if (s.abort_flag) break;
-  }
-  std::uint32_t entry = headers->entry;
-  std::uint32_t gp = headers->gp_value;
-  headers.reset();
-  file.reset();
-  leave_binary(s);
-  if (s.abort_flag || data != 0) return -1;
-  start_registers(s, entry, gp, DEFAULT_STACK_POINTER, verbose);
-  return 0;
+  return send_load_image(s, file.get(), name, image, verbose);
 }
 
 }  // namespace dravel

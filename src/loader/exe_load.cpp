@@ -36,28 +36,18 @@ int exe_load(State& s, const char* name, int verbose) {
     return -1;
   }
   const ExeHeader h = parse_exe_header(raw);
-  const std::uint32_t sp = exe_stack_pointer(h);
-  if (!image_in_file(s, name, "", binary_file_size(file.get()), EXE_IMAGE_OFFSET, h.load_size)) {
+  LoadImage image;
+  image.pieces.push_back({h.load_address, h.load_size, EXE_IMAGE_OFFSET, ""});
+  image.pc = h.initial_pc;
+  image.gp = h.initial_gp;
+  image.sp = exe_stack_pointer(h);
+  if (!image_pieces_in_file(s, name, file.get(), image)) {
     file.reset();
     leave_binary(s);
     return -1;
   }
-
   s.prompt_seen = false;
-  if (verbose != 0)
-    console_printf(s.console(), "%s  address:%08lx-%08lx size:%06lx  ", name,
-                   static_cast<unsigned long>(h.load_address),
-                   static_cast<unsigned long>(h.load_address + h.load_size - 1),
-                   static_cast<unsigned long>(h.load_size));
-  send_transfer_header(s, h.load_address, h.load_size);
-  const std::int64_t start = s.io.clock.seconds();
-  int data = 0;
-  if (!s.abort_flag) data = send_image_data(s, file.get(), name, h.load_size, start, verbose);
-  file.reset();
-  leave_binary(s);
-  if (s.abort_flag || data != 0) return -1;
-  start_registers(s, h.initial_pc, h.initial_gp, sp, verbose);
-  return 0;
+  return send_load_image(s, file.get(), name, image, verbose);
 }
 
 }  // namespace dravel

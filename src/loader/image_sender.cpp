@@ -6,12 +6,29 @@
 #include "core/console_out.h"
 #include "core/state.h"
 #include "link/block_protocol.h"
+#include "link/handshake.h"
+#include "loader/binary_file.h"
+#include "loader/exe_load.h"
 
 namespace dravel {
 
 namespace {
 constexpr int PROGRESS_WIDTH = 16;  // what the progress format prints for ordinary values
+
+// A labelled piece is a section and shows its name; a whole image shows none.
+void print_piece_line(State& s, const char* name, const ImagePiece& p, const char* tail) {
+  const unsigned long first = p.address;
+  const unsigned long last = p.address + p.size - 1;
+  const unsigned long size = p.size;
+  if (p.label.empty())
+    console_printf(s.console(), "%s  address:%08lx-%08lx size:%06lx  %s", name, first, last, size,
+                   tail);
+  else
+    console_printf(s.console(), "%s [%6s] address:%08lx-%08lx size:%06lx  %s", name,
+                   p.label.c_str(), first, last, size, tail);
 }
+
+}  // namespace
 
 void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_time) {
   console_printf(s.console(), "%06lx:%5dsec.", static_cast<unsigned long>(sent),
@@ -55,6 +72,34 @@ int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t s
                    name);
     return -1;
   }
+  return 0;
+}
+
+bool image_pieces_in_file(State& s, const char* name, std::FILE* file, const LoadImage& image) {
+  std::int64_t size = binary_file_size(file);
+  for (const ImagePiece& p : image.pieces)
+    if (!image_in_file(s, name, p.label.c_str(), size, p.offset, p.size)) return false;
+  return true;
+}
+
+int send_load_image(State& s, std::FILE* file, const char* name, const LoadImage& image,
+                    int verbose) {
+  const std::int64_t start = s.io.clock.seconds();
+  int data = 0;
+  for (const ImagePiece& p : image.pieces) {
+    std::fseek(file, static_cast<long>(p.offset), SEEK_SET);
+    if (verbose != 0) print_piece_line(s, name, p, "");
+    send_transfer_header(s, p.address, p.size);
+    if (s.abort_flag) {
+      if (verbose != 0 && !p.label.empty()) print_piece_line(s, name, p, "skip\n\r");
+      break;
+    }
+    if (send_image_data(s, file, name, p.size, start, verbose) != 0) data = -1;
+    if (s.abort_flag) break;
+  }
+  leave_binary(s);
+  if (s.abort_flag || data != 0) return -1;
+  start_registers(s, image.pc, image.gp, image.sp, verbose);
   return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "loader/load_image.h"
+
 namespace dravel {
 
 struct State;
@@ -22,5 +24,14 @@ bool image_in_file(State& s, const char* name, const char* part, std::int64_t fi
 // still completes, and the result is -1 after a message naming `name`.
 int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t size,
                     std::int64_t start_time, int verbose);
+
+// The truncation check of every executable format: each piece must be in the file before
+// anything of the load is sent.
+bool image_pieces_in_file(State& s, const char* name, std::FILE* file, const LoadImage& image);
+
+// With the monitor in binary write mode: each piece after its transfer header, then binary
+// mode left and, when everything went, the registers set. -1 on ESC or a short file.
+int send_load_image(State& s, std::FILE* file, const char* name, const LoadImage& image,
+                    int verbose);
 
 }  // namespace dravel

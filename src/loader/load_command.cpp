@@ -10,6 +10,7 @@
 #include "link/handshake.h"
 #include "link/tx_queue.h"
 #include "loader/binary_file.h"
+#include "loader/elf_image.h"
 #include "loader/exe_load.h"
 #include "loader/srec_send.h"
 
@@ -45,6 +46,8 @@ LoadFormat detect_format(State& s, const char* name) {
   if (n >= 2 && head[0] == 'S' && head[1] >= '0' && head[1] <= '9') return FORMAT_SREC;
   if (n == MAGIC_BYTES && std::memcmp(head, EXE_MAGIC, MAGIC_BYTES) == 0) return FORMAT_EXE;
   if (n >= 2 && head[0] == 0x62 && head[1] == 0x01) return FORMAT_COFF;
+  if (n >= sizeof ELF_MAGIC && std::memcmp(head, ELF_MAGIC, sizeof ELF_MAGIC) == 0)
+    return FORMAT_ELF;
   return FORMAT_UNKNOWN;
 }
 
@@ -71,6 +74,9 @@ int load_file(State& s, const char* name, int level) {
     case FORMAT_COFF:
       enter_binary_write(s);
       result = coff_load(s, name, level);
+      break;
+    case FORMAT_ELF:
+      result = elf_load(s, name, level);
       break;
     default:
       console_printf(s.console(), " \"%s\" unknown format\a\n\r", name);

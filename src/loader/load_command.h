@@ -4,7 +4,13 @@ namespace dravel {
 
 struct State;
 
-enum LoadFormat { FORMAT_UNKNOWN = 0, FORMAT_SREC = 1, FORMAT_EXE = 2, FORMAT_COFF = 4 };
+enum LoadFormat {
+  FORMAT_UNKNOWN = 0,
+  FORMAT_SREC = 1,
+  FORMAT_EXE = 2,
+  FORMAT_COFF = 4,
+  FORMAT_ELF = 8
+};
 
 inline constexpr const char* LOAD_PROMPT = "\x1b[32mLoad%s:\x1b[0m ";
 inline constexpr int LOAD_PROMPT_CAPACITY = 63;

@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::uint8_t ASK_NAME = 'F';
 constexpr std::uint8_t BREAK = 0x03;
+constexpr int NAME_READ = 256;
 
 enum class NameRead { DONE, ABORTED, TOO_LONG };
 
@@ -26,20 +27,26 @@ enum class NameRead { DONE, ABORTED, TOO_LONG };
 NameRead read_monitor_name(State& s, std::string& name) {
   tx_enqueue(s.tx, ASK_NAME);
   int taken = 0;
+  std::uint8_t buf[NAME_READ];
   for (;;) {
-    std::uint8_t b = 0;
-    int n = link_read(s, &b, 1);
-    bool sending = s.tx.count > 0;
-    tx_send_one(s.tx, s.port);
-    if (n == 1) {
-      if (b == '\r') return NameRead::DONE;
-      name.push_back(static_cast<char>(b));
-      if (++taken > MONITOR_NAME_LIMIT) return NameRead::TOO_LONG;
-      continue;
+    // The queue (the request among what was typed before it) goes in one write.
+    if (s.tx.count > 0) tx_flush(s.tx, s.port);
+    int n = link_read(s, buf, NAME_READ);
+    for (int i = 0; i < n; ++i) {
+      NameRead end = NameRead::DONE;
+      if (buf[i] != '\r') {
+        name.push_back(static_cast<char>(buf[i]));
+        if (++taken <= MONITOR_NAME_LIMIT) continue;
+        end = NameRead::TOO_LONG;
+      }
+      // The monitor's words after the name are for whoever reads next.
+      s.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
+      return end;
     }
+    if (n > 0) continue;
     poll_keyboard(s);
     if (s.abort_flag) return NameRead::ABORTED;
-    if (!sending) idle_wait(s);
+    idle_wait(s);
   }
 }
 

@@ -19,38 +19,46 @@ namespace {
 constexpr std::uint8_t BREAK = 0x03;
 constexpr int ACK_LENGTH = sizeof SREC_ACK - 1;
 
-// Waits for SREC_ACK while the queue drains one byte per poll; other bytes are shown.
-// Ends early when abort_flag is set, by the keyboard or by the timeout.
+constexpr int ACK_READ = 256;
+
+// Sends the queued line in one write and waits for SREC_ACK, read in chunks; other bytes are
+// shown, and what follows the acknowledgement stays for the next reader. Ends early when
+// abort_flag is set, by the keyboard or by the timeout.
 void wait_for_ack(State& s, std::int64_t reference_time) {
-  int polls = 0;
+  const std::int64_t deadline = seconds_rule_deadline_ms(reference_time, SREC_TIMEOUT_SECONDS);
+  int reads = 0;
   int matched = 0;
+  std::uint8_t buf[ACK_READ];
   for (;;) {
-    std::uint8_t b = 0;
-    int n = link_read(s, &b, 1);
-    bool sending = s.tx.count > 0;
-    tx_send_one(s.tx, s.port);
-    if (n == 1 && static_cast<char>(b) == SREC_ACK[matched]) {
-      if (++matched == ACK_LENGTH) return;
-      ++polls;
-      continue;
+    if (s.tx.count > 0) tx_flush(s.tx, s.port);
+    int n = link_read(s, buf, ACK_READ);
+    int shown = 0;  // bytes of buf before this index are handled
+    for (int i = 0; i < n; ++i) {
+      if (static_cast<char>(buf[i]) != SREC_ACK[matched]) continue;
+      if (i > shown)
+        console_write(s.console(), std::string_view(reinterpret_cast<char*>(buf + shown),
+                                                    static_cast<std::size_t>(i - shown)));
+      shown = i + 1;
+      if (++matched == ACK_LENGTH) {
+        s.port.unread(buf + shown, static_cast<std::size_t>(n - shown));
+        return;
+      }
     }
-    if (n == 1) console_write(s.console(), std::string_view(reinterpret_cast<char*>(&b), 1));
-    if (poll_keyboard(s)) read_key(s);
-    // With nothing in or out, block instead of spinning; the clock is then worth reading.
-    bool idled = false;
-    if (n == 0 && !sending) {
-      idle_wait(s);
-      idled = true;
-    }
-    if (polls > SREC_POLLS_PER_CLOCK || idled) {
-      if (polls > SREC_POLLS_PER_CLOCK) polls = 0;
+    if (n > shown)
+      console_write(s.console(), std::string_view(reinterpret_cast<char*>(buf + shown),
+                                                  static_cast<std::size_t>(n - shown)));
+    // With nothing in, block instead of spinning; keys and the clock are then worth a look.
+    bool idled = n == 0;
+    if (idled) idle_wait(s, false, deadline);
+    if (idled || ++reads >= SREC_READS_PER_LOOK) {
+      reads = 0;
+      if (poll_keyboard(s)) read_key(s);
       if (s.io.clock.seconds() - reference_time > SREC_TIMEOUT_SECONDS) {
         console_write(s.console(), "\n\rxfersfmt:timeout !\n\r");
         s.abort_flag = true;
       }
     }
     if (s.abort_flag) return;
-    ++polls;
   }
 }
 

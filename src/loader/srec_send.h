@@ -12,8 +12,9 @@ inline constexpr int SREC_LINE_MAX = 255;
 inline constexpr int SREC_PROGRESS_LINES = 32;
 // More than this many whole seconds since the reference time cancels the load.
 inline constexpr int SREC_TIMEOUT_SECONDS = 4;
-// Polls between clock readings while the line keeps arriving.
-inline constexpr int SREC_POLLS_PER_CLOCK = 5000;
+// Reads between looks at the keyboard and the clock while the line keeps arriving; every
+// idle wait is followed by both.
+inline constexpr int SREC_READS_PER_LOOK = 16;
 
 int srec_send(State& s, const char* name, int verbose);
 

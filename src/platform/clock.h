@@ -8,6 +8,9 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual std::int64_t seconds() = 0;
+  // The same clock in milliseconds (seconds() is this / 1000), so a wait can end just as a
+  // limit counted in whole seconds is reached.
+  virtual std::int64_t milliseconds() { return seconds() * 1000; }
 };
 
 }  // namespace dravel::platform

@@ -16,6 +16,9 @@ class Console {
   virtual void write(std::string_view text) = 0;
   // Raw keyboard on/off; off while a shell command runs.
   virtual void set_raw(bool raw) = 0;
+  // Milliseconds until a key sequence already begun is decided (a lone ESC, or the start
+  // of a longer key), or -1 when none is pending.
+  virtual int key_decision_ms() { return -1; }
 };
 
 }  // namespace dravel::platform

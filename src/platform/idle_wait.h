@@ -2,8 +2,11 @@
 
 namespace dravel::platform {
 
-// Blocks until the serial device or the keyboard has input, or `timeout_ms` has passed.
-// Every poll loop calls it when a pass found nothing to do, so nothing spins.
+// Blocks until the serial device or the keyboard has input, or `timeout_ms` has passed
+// (WAIT_FOREVER: no time limit). Every poll loop calls it when a pass found nothing to do,
+// so nothing spins.
+inline constexpr int WAIT_FOREVER = -1;
+
 class IdleWait {
  public:
   virtual ~IdleWait() = default;

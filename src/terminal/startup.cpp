@@ -49,7 +49,10 @@ constexpr const char* USAGE =
     "keys:\n"
     "  F1 help        F2 shell command   F3 auto script   F4 load      F5 log\n"
     "  F8 local edit  F9 F4 dload        F10 F4 dsave     F9 F5 log off\n"
-    "  F10 F2 quit    ESC break (Ctrl-C to the board), then end\n";
+    "  F10 F2 quit    ESC break (Ctrl-C to the board), then end\n"
+    "\n"
+    "load (F4) takes S-records, KV-R EXE, MIPS COFF and ELF executables (32-bit\n"
+    "little-endian MIPS), told apart by their first bytes\n";
 
 void print_serial_devices(State& s) {
   std::vector<std::string> lines = s.io.files.serial_devices();

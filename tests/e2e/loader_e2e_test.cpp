@@ -32,10 +32,11 @@ class LoaderE2E : public ::testing::Test {
     ADD_FAILURE() << "no register " << name;
     return 0;
   }
-  void expect_program_in_memory() {
+  void expect_program_in_memory(const std::string& srec_file = "") {
     std::string memory = test::TempDir::read(dir.file("memory"));
     ASSERT_EQ(memory.size(), DUMP_SIZE);
-    for (auto [address, byte] : test::srec_image(test::TempDir::read(mot)))
+    for (auto [address, byte] :
+         test::srec_image(test::TempDir::read(srec_file.empty() ? mot : srec_file)))
       ASSERT_EQ(static_cast<std::uint8_t>(memory[address - PROGRAM]), byte) << std::hex << address;
   }
   // ESC ends dravel; krvbsim then writes its files and ends with dravel's status.
@@ -68,6 +69,25 @@ TEST_F(LoaderE2E, DataRequestAsksTheUserForTheFile) {
   finish(*p);
   expect_program_in_memory();
   EXPECT_EQ(reg("epc"), 0x80010044u);
+}
+
+// F4 with an ELF from ld's default link: its sections land as their S-records do, and the
+// registers are set from the file; the monitor sees a COFF load's exchange.
+TEST_F(LoaderE2E, F4LoadsAnElfExecutable) {
+  const std::string fixtures = std::string(DRAVEL_FIXTURES) + "/loader/";
+  const std::string elf = fixtures + "hello_default.elf";
+  auto p = start({"--baud", "115200"});
+  ASSERT_TRUE(p->wait_for(">> "));
+  p->type("\x1bOS");  // F4
+  ASSERT_TRUE(p->wait_for("Load"));
+  p->type(elf + "\r");
+  ASSERT_TRUE(p->wait_for("  PC=80010044, GP=80018130, SP=801ffff0")) << p->output();
+  ASSERT_TRUE(p->wait_for_after("SP=801ffff0", ">>"));
+  finish(*p);
+  expect_program_in_memory(fixtures + "hello_default.mot");
+  EXPECT_EQ(reg("epc"), 0x80010044u);
+  EXPECT_EQ(reg("gp"), 0x80018130u);
+  EXPECT_EQ(reg("sp"), 0x801FFFF0u);
 }
 
 }  // namespace

@@ -70,6 +70,14 @@ TEST_F(BlockProtocolTest, PacketsArePaddedWithZerosAndCarryTheSum) {
   EXPECT_EQ(peer.received.back(), '\0');
 }
 
+// Start byte, payload, padding and sum leave in one write, however short the payload.
+TEST_F(BlockProtocolTest, EachPacketIsOneWrite) {
+  answer_packets("");
+  const int before = rig.serial.writes;
+  send(std::string(2049, 'x'));
+  EXPECT_EQ(rig.serial.writes - before, 2);
+}
+
 TEST_F(BlockProtocolTest, AnythingButYesResendsThePacketFromItsStartByte) {
   answer_packets("N?\x02");
   send("abc");

@@ -22,9 +22,9 @@ struct Expect {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> zero;  // address, size
 };
 
-Expect read_expect() {
+Expect read_expect(const std::string& name) {
   Expect e;
-  std::istringstream in(TempDir::read(FIXTURES + "hello.expect"));
+  std::istringstream in(TempDir::read(FIXTURES + name));
   std::string key, a, b;
   while (in >> key >> a) {
     std::uint32_t v = static_cast<std::uint32_t>(std::stoul(a, nullptr, 16));
@@ -36,10 +36,14 @@ Expect read_expect() {
   return e;
 }
 
+// ld's default link puts the file's headers here; none of it is for the board.
+constexpr std::uint32_t HEADER_SEGMENT = 0x00400000;
+constexpr std::uint32_t HEADER_SEGMENT_SIZE = 0x200;
+
 struct FixtureLoad : ::testing::Test {
   SimPeer sim;
   Rig rig{sim};
-  Expect expect = read_expect();
+  Expect expect = read_expect("hello.expect");
   std::map<std::uint32_t, std::uint8_t> image = srec_image(TempDir::read(FIXTURES + "hello.mot"));
 
   void SetUp() override {
@@ -47,6 +51,22 @@ struct FixtureLoad : ::testing::Test {
     // Memory around the program starts out filled, so any stray write shows.
     for (std::uint32_t a = WINDOW_START; a < WINDOW_END; ++a)
       sim.monitor.memory().write_byte(a, FILL);
+    for (std::uint32_t a = HEADER_SEGMENT; a < HEADER_SEGMENT + HEADER_SEGMENT_SIZE; ++a)
+      sim.monitor.memory().write_byte(a, FILL);
+  }
+  // The program of ld's default link, as its S-records of the program's sections hold it.
+  void use_default_link() {
+    expect = read_expect("hello_default.expect");
+    image = srec_image(TempDir::read(FIXTURES + "hello_default.mot"));
+  }
+  void expect_header_segment_untouched() {
+    for (std::uint32_t a = HEADER_SEGMENT; a < HEADER_SEGMENT + HEADER_SEGMENT_SIZE; ++a)
+      ASSERT_EQ(sim.monitor.memory().read_byte(a), FILL) << std::hex << a;
+  }
+  void expect_registers(std::uint32_t gp) {
+    EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
+    EXPECT_EQ(sim.monitor.registers().get("gp"), gp);
+    EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
   }
   int load(const std::string& name) {
     std::string t = "-s " + FIXTURES + name;
@@ -117,6 +137,49 @@ TEST_F(FixtureLoad, ConsoleExecutableOfTheSameProgram) {
   expect_program_in_memory();
   EXPECT_EQ(sim.monitor.registers().get("gp"), expect.gp);
   EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
+}
+
+// An ELF lands as the S-records of its own sections do: .bss and .sbss keep the fill, and
+// nothing of the file's headers, .MIPS.abiflags or .reginfo reaches the board.
+TEST_F(FixtureLoad, ElfFromALinkerScript) {
+  EXPECT_EQ(load("hello.elf"), 0);
+  expect_program_in_memory();
+  expect_registers(expect.gp);
+  // The wire is a COFF load's: .text, .rdata, .data and .sdata, one packet each.
+  const std::string& wire = rig.serial.wire_out;
+  EXPECT_EQ(wire.rfind("bwr\r", 0), 0u);
+  std::string tail = "\r" + register_commands(expect.entry, expect.gp, DEFAULT_STACK_POINTER);
+  EXPECT_EQ(wire.substr(wire.size() - tail.size()), tail);
+  EXPECT_EQ(wire.size(), 4 + 4 * (9 + 2050) + tail.size());
+}
+
+TEST_F(FixtureLoad, ElfFromTheDefaultLink) {
+  use_default_link();
+  EXPECT_EQ(load("hello_default.elf"), 0);
+  expect_program_in_memory();
+  expect_header_segment_untouched();
+  expect_registers(expect.gp);
+}
+
+TEST_F(FixtureLoad, ElfWithoutSymbolsTakesGpFromReginfo) {
+  use_default_link();
+  EXPECT_EQ(load("hello_nosym.elf"), 0);
+  expect_program_in_memory();
+  expect_header_segment_untouched();
+  expect_registers(expect.gp);
+}
+
+TEST_F(FixtureLoad, ElfAddressLinesNameTheSections) {
+  std::string t = FIXTURES + "hello.elf";
+  EXPECT_EQ(load_command(rig.s(), t.data()), 0);
+  const std::string& screen = rig.console.screen;
+  for (const char* name : {"[ .text]", "[.rdata]", "[ .data]", "[.sdata]"})
+    EXPECT_NE(screen.find(t + " " + name + " address:"), std::string::npos) << name;
+  EXPECT_EQ(screen.find("bss"), std::string::npos);
+  char registers[64];
+  std::snprintf(registers, sizeof registers, "  PC=%08x, GP=%08x, SP=801ffff0\r\n", expect.entry,
+                expect.gp);
+  EXPECT_NE(screen.find(registers), std::string::npos);
 }
 
 }  // namespace

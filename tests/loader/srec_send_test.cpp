@@ -177,5 +177,38 @@ TEST_F(SrecSend, KeysDuringTheWaitAreDroppedAndEscEndsTheProgram) {
   EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
 }
 
+// Each line goes out in one write, and whatever the monitor says after an acknowledgement
+// (read in the same chunk) is shown or kept for the next reader, never lost.
+TEST_F(SrecSend, ALineIsOneWriteAndBytesAfterTheAckAreKept) {
+  monitor.before_ack = "ok ";
+  std::string f = dir.write("3.mot", srec_lines(3));
+  rig.s().tx.reset();
+  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(rig.serial.writes, 3);  // "G\n" with the first line, then one a line
+  EXPECT_EQ(rig.serial.wire_out, "G\n" + srec_lines(3));
+  EXPECT_EQ(rig.console.screen, "ok \rok ok ");
+
+  monitor.silent = true;
+  monitor.peer.say("N");
+  monitor.peer.say("x\nN\nafter>>");
+  std::string g = dir.write("1.mot", "S1a\n");
+  EXPECT_EQ(send(g, 0), 0);
+  std::uint8_t rest[16] = {};
+  ASSERT_EQ(rig.s().port.read(rest, sizeof rest), 9);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(rest), 9), "N\nafter>>");
+  EXPECT_EQ(rig.console.screen.substr(rig.console.screen.size() - 2), "x\r");
+}
+
+// While the acknowledgement is awaited the wait sleeps until the 4-second limit, not less.
+TEST_F(SrecSend, TheWaitSleepsUntilItsLimit) {
+  monitor.silent = true;
+  std::string f = dir.write("1.mot", "S1a\n");
+  std::int64_t start_ms = rig.clock.ms;
+  EXPECT_EQ(send(f, 0), -1);
+  EXPECT_EQ(rig.idle.unlimited, 0);
+  EXPECT_EQ(rig.idle.last_timeout_ms, 100);  // what was left of the limit at the last wait
+  EXPECT_EQ(rig.clock.ms - start_ms, 5000);  // more than 4 whole seconds, and not a step more
+}
+
 }  // namespace
 }  // namespace dravel::test

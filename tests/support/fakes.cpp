@@ -69,9 +69,13 @@ int FakeConsole::read_key_byte() {
 
 void FakeIdle::wait(int timeout_ms) {
   ++calls;
+  last_timeout_ms = timeout_ms;
+  if (timeout_ms < 0) ++unlimited;
   if (on_wait) on_wait();
-  clock_.advance_ms(timeout_ms);
-  idle_ms += timeout_ms;
+  // At least a millisecond, so a wait that keeps finding its deadline passed cannot spin.
+  const int step = timeout_ms < 0 ? STEP_MS : std::clamp(timeout_ms, 1, STEP_MS);
+  clock_.advance_ms(step);
+  idle_ms += step;
   if (idle_ms > limit_ms) throw TestHang("idle for too long: the code under test waits for ever");
 }
 

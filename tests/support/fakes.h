@@ -64,16 +64,24 @@ class ManualClock : public platform::Clock {
  public:
   std::int64_t ms = 1'000'000'000;  // any start; only differences matter
   std::int64_t seconds() override { return ms / 1000; }
+  std::int64_t milliseconds() override { return ms; }
   void advance_ms(std::int64_t d) { ms += d; }
 };
 
-// Moves the clock on by the timeout; gives up (TestHang) after `limit_ms` of idle time.
+// A wait ends when its timeout is up or when input comes; here input can come (a scripted
+// peer speaks in on_wait) at most STEP_MS after the wait began, so the clock moves on by
+// the timeout or STEP_MS, whichever is less, and by STEP_MS for a wait with no limit: time
+// passes as it would while nothing arrives, and no test hangs on an endless wait. Gives up
+// (TestHang) after `limit_ms` of idle time.
 class FakeIdle : public platform::IdleWait {
  public:
+  static constexpr int STEP_MS = 100;
   explicit FakeIdle(ManualClock& clock) : clock_(clock) {}
   std::int64_t limit_ms = 30LL * 60 * 1000;
   std::int64_t idle_ms = 0;
   int calls = 0;
+  int last_timeout_ms = 0;        // as asked for, WAIT_FOREVER included
+  int unlimited = 0;              // waits that asked for no time limit
   std::function<void()> on_wait;  // e.g. let a scripted peer speak
   void wait(int timeout_ms) override;
 

@@ -22,7 +22,8 @@ void PollIdleWait::wait(int timeout_ms) {
     console_slot = static_cast<int>(n);
     fds[n++] = pollfd{fd, POLLIN, 0};
   }
-  // A signal interrupts poll (EINTR); the caller looks at it, so just return.
+  // A signal interrupts poll (EINTR); the caller looks at it, so just return. A negative
+  // timeout is poll's own "no limit".
   if (::poll(fds, n, timeout_ms) <= 0) return;
   if (console_slot >= 0 && fds[console_slot].revents != 0) console_.take_input();
   keys_seen_ = console_.keys_arrived();

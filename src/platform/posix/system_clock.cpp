@@ -5,8 +5,11 @@
 
 namespace dravel::platform {
 
-std::int64_t SystemClock::seconds() {
-  return static_cast<std::int64_t>(std::time(nullptr));
+std::int64_t SystemClock::milliseconds() {
+  using std::chrono::duration_cast;
+  return duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 std::int64_t steady_ms() {

@@ -5,7 +5,8 @@ namespace dravel::platform {
 
 class SystemClock : public Clock {
  public:
-  std::int64_t seconds() override;
+  std::int64_t seconds() override { return milliseconds() / 1000; }
+  std::int64_t milliseconds() override;
 };
 
 // Milliseconds of a clock that never jumps, for short waits inside the platform layer.

@@ -71,6 +71,12 @@ void TtyConsole::settle_escape() {
   }
 }
 
+int TtyConsole::key_decision_ms() {
+  if (!decoder_.pending()) return -1;
+  std::int64_t left = decoder_.ms_until_expiry(steady_ms());
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
 bool TtyConsole::key_waiting() {
   if (!keys_.empty()) return true;
   read_input(0);

@@ -19,6 +19,7 @@ class TtyConsole : public Console {
   int read_key_byte() override;
   void write(std::string_view text) override;
   void set_raw(bool raw) override { mode_.set_raw(raw); }
+  int key_decision_ms() override;
 
   // For the idle wait: the input fd while it can still deliver keys and there is room
   // to hold them, else -1.

@@ -1,11 +1,14 @@
 #include "platform/windows/win_clock.h"
 
-#include <ctime>
+#include <chrono>
 
 namespace dravel::platform {
 
-std::int64_t WinClock::seconds() {
-  return static_cast<std::int64_t>(std::time(nullptr));
+std::int64_t WinClock::milliseconds() {
+  using std::chrono::duration_cast;
+  return duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace dravel::platform

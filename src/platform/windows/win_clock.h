@@ -5,7 +5,8 @@ namespace dravel::platform {
 
 class WinClock : public Clock {
  public:
-  std::int64_t seconds() override;
+  std::int64_t seconds() override { return milliseconds() / 1000; }
+  std::int64_t milliseconds() override;
 };
 
 }  // namespace dravel::platform

@@ -44,7 +44,8 @@ void WinIdleWait::wait(int timeout_ms) {
   if (keys != nullptr) handles[count++] = keys;
   bool keys_polled = keys == nullptr;
 
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
+  const ULONGLONG deadline =
+      timeout_ms < 0 ? ~ULONGLONG{0} : GetTickCount64() + static_cast<ULONGLONG>(timeout_ms);
   bool read_after_wait = false;
   for (;;) {
     bool port_polled = serial_.is_open();
@@ -59,7 +60,7 @@ void WinIdleWait::wait(int timeout_ms) {
     }
     ULONGLONG now = GetTickCount64();
     if (now >= deadline) return;
-    DWORD wait_ms = static_cast<DWORD>(deadline - now);
+    DWORD wait_ms = deadline - now >= INFINITE ? INFINITE : static_cast<DWORD>(deadline - now);
     if (port_unknown) {
       // The driver cannot say what it holds: give the caller a read every slice.
       wait_ms = std::min(wait_ms, POLL_SLICE_MS);
@@ -72,7 +73,7 @@ void WinIdleWait::wait(int timeout_ms) {
     }
 
     DWORD r = count > 0 ? WaitForMultipleObjects(count, handles, FALSE, wait_ms)
-                        : (Sleep(wait_ms), WAIT_TIMEOUT);
+                        : (Sleep(std::min(wait_ms, LONGEST_SLICE_MS)), WAIT_TIMEOUT);
     if (r == WAIT_TIMEOUT) {
       if ((keys_polled && keys_arrived()) || read_after_wait) return;
       continue;
@@ -87,11 +88,11 @@ void WinIdleWait::wait(int timeout_ms) {
       // Key releases, focus and mouse events signal the handle too; they are read and dropped.
       if (keys_arrived()) return;
       // Still signalled with nothing readable: sleep rather than spin on it.
-      if (WaitForSingleObject(keys, 0) == WAIT_OBJECT_0) Sleep(wait_ms);
+      if (WaitForSingleObject(keys, 0) == WAIT_OBJECT_0) Sleep(std::min(wait_ms, LONGEST_SLICE_MS));
       continue;
     }
     // The wait itself failed: sleep instead, so a broken handle cannot make this spin.
-    Sleep(wait_ms);
+    Sleep(std::min(wait_ms, LONGEST_SLICE_MS));
   }
 }
 

@@ -1,0 +1,26 @@
+#pragma once
+// When an idle wait has to return although nothing arrived. Times are milliseconds on the
+// program's clock (platform::Clock::milliseconds()).
+#include <cstdint>
+#include <limits>
+
+namespace dravel {
+
+struct State;
+
+inline constexpr std::int64_t NO_DEADLINE = std::numeric_limits<std::int64_t>::max();
+
+// The first moment at which "more than `limit` whole seconds since `start_second`" holds,
+// the form every time limit here takes.
+constexpr std::int64_t seconds_rule_deadline_ms(std::int64_t start_second, std::int64_t limit) {
+  return (start_second + limit + 1) * 1000;
+}
+
+// The nearest of `wait_deadline_ms` (the calling wait's own limit, or NO_DEADLINE) and every
+// time-bound thing the state holds. This is the one place that knows them all.
+std::int64_t nearest_deadline_ms(State& s, std::int64_t wait_deadline_ms);
+
+// The idle wait's timeout for that deadline: platform::WAIT_FOREVER when there is none.
+int idle_timeout_ms(State& s, std::int64_t wait_deadline_ms);
+
+}  // namespace dravel

@@ -1,0 +1,65 @@
+// An idle dravel sleeps without a time limit, and only until the nearest thing due when
+// something time-bound is pending.
+#include "core/wake_deadline.h"
+
+#include <gtest/gtest.h>
+
+#include "support/rig.h"
+#include "terminal/terminal_loop.h"
+
+namespace dravel::test {
+namespace {
+
+struct WakeDeadline : ::testing::Test {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  void SetUp() override { rig.open_port(); }
+  std::int64_t now_s() { return rig.clock.seconds(); }
+};
+
+TEST_F(WakeDeadline, NearestOfEverythingPending) {
+  State& s = rig.s();
+  const std::int64_t now = rig.clock.ms;  // on a whole second
+  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), platform::WAIT_FOREVER);
+  EXPECT_EQ(idle_timeout_ms(s, now + 2500), 2500);
+  EXPECT_EQ(idle_timeout_ms(s, now - 10), 0);  // overdue: at once, never negative
+  // "More than 3 whole seconds" first holds 4 s after the start of the second it began in.
+  EXPECT_EQ(idle_timeout_ms(s, seconds_rule_deadline_ms(now_s(), 3)), 4000);
+
+  s.autos.sleep_seconds = 2;
+  s.autos.sleep_start = now_s();
+  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 3000);
+  EXPECT_EQ(idle_timeout_ms(s, now + 2500), 2500);
+  s.autos.sleep_seconds = 0;
+
+  // A script's expect and a batch run's --timeout count the same way.
+  s.autos.expect.matcher = matcher_create(reinterpret_cast<const std::uint8_t*>("never"), 5);
+  s.autos.expect.seconds = 5;
+  s.autos.expect.start = now_s();
+  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 6000);
+  s.options.batch = true;
+  s.options.timeout_seconds = 1;
+  s.options.run_start = now_s();
+  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 2000);
+  s.options = Options{};
+  s.autos.expect.matcher.reset();
+
+  rig.serial.unplug();
+  std::uint8_t b;
+  s.port.read(&b, 1);  // the failed read marks the port lost
+  ASSERT_TRUE(s.port.lost());
+  idle_wait(s);  // says the loss, starts the once-a-second reopening
+  EXPECT_EQ(rig.idle.last_timeout_ms, 1000);
+  rig.clock.ms = now + 1000 + 300;
+  s.port.last_reopen_second = now_s();
+  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 700);
+}
+
+TEST_F(WakeDeadline, AnIdleLoopAsksForNoTimeLimit) {
+  terminal_pass(rig.s());
+  EXPECT_EQ(rig.idle.calls, 1);
+  EXPECT_EQ(rig.idle.last_timeout_ms, platform::WAIT_FOREVER);
+}
+
+}  // namespace
+}  // namespace dravel::test
