@@ -37,8 +37,12 @@ OpenResult NetSerial::open(const std::string& name, long baud) {
     result.error = where.error.empty() ? "not a network port name" : where.error;
     return result;
   }
-  // A reconnect under the device-loss retry must not hold the keyboard for long.
-  const int limit = name == opened_name_ ? reconnect_ms : connect_ms;
+  // A reconnect under the device-loss retry must not hold the keyboard for long: the whole
+  // open, connect and answers together, gets reconnect_ms. Answers still on their way are
+  // taken by the reads that follow.
+  const bool reconnect = name == opened_name_;
+  const int limit = reconnect ? reconnect_ms : connect_ms;
+  open_end_ms_ = reconnect ? socket_.now_ms() + reconnect_ms : NO_END;
   if (std::string why = socket_.connect(where.host, where.port, limit); !why.empty()) {
     result.error = why;
     return result;
@@ -79,7 +83,7 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
   for (const Request& r : REQUESTS) codec_.request(r.local, r.option, out);
   if (!send_raw(out)) return {};
   auto wait_for = [&](auto done) {
-    const std::int64_t deadline = socket_.now_ms() + answer_ms;
+    const std::int64_t deadline = std::min(socket_.now_ms() + answer_ms, open_end_ms_);
     while (!done()) {
       const std::int64_t left = deadline - socket_.now_ms();
       if (left <= 0) return false;

@@ -33,7 +33,8 @@ class NetSerial : public SerialDevice {
   bool has_room() const { return !failed_ && held_.size() < HOLD_ROOM; }
 
   // The first connect waits this long; a reconnect (the device-loss retry, once a second)
-  // waits less, so keys stay live while a lab machine is down.
+  // gets less for the connect and its answers together, so keys stay live while a lab
+  // machine is down or its server accepts and says nothing.
   int connect_ms = 3000;
   int reconnect_ms = 500;
   // Each setting's acknowledgement is awaited this long: some servers send none.
@@ -54,6 +55,8 @@ class NetSerial : public SerialDevice {
   bool telnet_ = false;
   bool failed_ = false;
   std::string opened_name_;
+  static constexpr std::int64_t NO_END = INT64_MAX;
+  std::int64_t open_end_ms_ = NO_END;  // a reconnect's whole time limit
   std::deque<std::uint8_t> held_;
   std::vector<std::uint8_t> data_, replies_;  // scratch, kept for their capacity
   std::string failure_;

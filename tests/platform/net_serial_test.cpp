@@ -126,6 +126,18 @@ TEST(NetSerial, SetsTheLineUpAndWarnsWhatItCouldNot) {
   }
 }
 
+TEST(NetSerial, AReconnectToASilentServerCostsItsShortLimitOnly) {
+  FakeSocket sock;
+  sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };
+  NetSerial net(sock);
+  ASSERT_TRUE(net.open("rfc2217://h:1", 115200).ok);
+  net.close();
+  sock.serve = [](const Bytes&, Bytes&) {};  // accepts, then never answers
+  const std::int64_t before = sock.clock;
+  EXPECT_TRUE(net.open("rfc2217://h:1", 115200).ok);
+  EXPECT_LE(sock.clock - before, net.reconnect_ms);
+}
+
 TEST(NetSerial, AsksForEightNoneOneWithoutFlowControl) {
   FakeSocket sock;
   sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };
