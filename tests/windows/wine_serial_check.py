@@ -128,6 +128,19 @@ def start_krvbsim(krvbsim, options):
     return sim, m.group(1).decode()
 
 
+def dload_then_esc(console, progress):
+    """F9 F4 loads image.bin, then ESC (Ctrl-C to the monitor) ends dravel.exe; its status."""
+    console.type(F9 + F4)
+    console.wait_for("Dload", "dload prompt")
+    console.type(b"image.bin 80010000\r")
+    console.wait_for(progress, "dload progress")
+    console.type(b"\r")
+    console.wait_for(">>", "monitor prompt after the dload")
+    console.type(b"\x1b")
+    console.wait_for("Terminate by user!", "end by ESC")
+    return console.wait_exit()
+
+
 def free_port():
     import socket
     with socket.socket() as s:
@@ -185,15 +198,7 @@ def run_network(args):
                 raise AssertionError(f"{url} did not open cleanly:\n" + plain(console.screen))
             console.type(b"sr gp 80001234\r")
             console.wait_for("sr gp 80001234", "echo of the typed line through ser2net")
-            console.type(F9 + F4)
-            console.wait_for("Dload", "dload prompt")
-            console.type(b"image.bin 80010000\r")
-            console.wait_for("002001:", "dload progress through ser2net")
-            console.type(b"\r")
-            console.wait_for(">>", "monitor prompt after the dload")
-            console.type(b"\x1b")
-            console.wait_for("Terminate by user!", "end by ESC")
-            console.wait_exit()
+            dload_then_esc(console, "002001:")
         finally:
             if console is not None:
                 console.stop()
@@ -316,16 +321,7 @@ def run(args):
             console.wait_for("shell-ran-C:\\windows\\system32\\cmd.exe", "shell command output")
             print("wine: shell command ran through cmd.exe")
 
-            console.type(F9 + F4)
-            console.wait_for("Dload", "dload prompt")
-            console.type(b"image.bin 80010000\r")
-            console.wait_for("004001:", "dload progress")
-            console.type(b"\r")
-            console.wait_for(">>", "monitor prompt after the dload")
-            # ESC: Ctrl-C to the monitor, then the end, with the history saved.
-            console.type(b"\x1b")
-            console.wait_for("Terminate by user!", "end by ESC")
-            status = console.wait_exit()
+            status = dload_then_esc(console, "004001:")
             if status != 1:
                 raise AssertionError(f"dravel.exe ended with {status}:\n{plain(console.screen)}")
         finally:

@@ -2,19 +2,15 @@
 // The serial device dravel opens on Windows: a COM port by name, or a network port by URL
 // (rfc2217://, socket://), chosen by the name at each open.
 #include "platform/net_serial.h"
+#include "platform/port_by_name.h"
 #include "platform/windows/win_serial.h"
 #include "platform/windows/win_socket.h"
 
 namespace dravel::platform {
 
-class WinPort : public SerialDevice {
+class WinPort : public PortByName {
  public:
-  OpenResult open(const std::string& name, long baud) override;
-  void close() override { active_->close(); }
-  bool is_open() const override { return active_->is_open(); }
-  long read(std::uint8_t* buf, std::size_t max) override { return active_->read(buf, max); }
-  long write(const std::uint8_t* data, std::size_t n) override { return active_->write(data, n); }
-  std::string failure() const override { return active_->failure(); }
+  WinPort() : PortByName(com_, net_) {}
 
   // For the idle wait: bytes waiting (> 0), none (0), or -1 when the driver cannot tell.
   long input_pending();
@@ -28,7 +24,6 @@ class WinPort : public SerialDevice {
   WinSerialDevice com_;
   WinSocket socket_;
   NetSerial net_{socket_};
-  SerialDevice* active_ = &com_;
 };
 
 }  // namespace dravel::platform
