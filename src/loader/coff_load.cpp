@@ -62,8 +62,9 @@ int coff_load(State& s, const char* name, int verbose) {
       if (verbose != 0) print_section_line(s, name, h, "skip\n\r");
       break;
     }
-    if (send_image_data(s, file.get(), name, h.size, start, verbose) != 0) data = -1;
-    if (s.abort_flag) break;
+    const int sent = send_image_data(s, file.get(), name, h.size, start, verbose);
+    if (sent != 0) data = -1;
+    if (s.abort_flag || sent == TRANSFER_STOPPED) break;
   }
   std::uint32_t entry = headers->entry;
   std::uint32_t gp = headers->gp_value;

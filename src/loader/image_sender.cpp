@@ -19,6 +19,11 @@ void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_ti
   console_put_backspaces(s.console(), PROGRESS_WIDTH);
 }
 
+void say_transfer_stopped(State& s) {
+  console_printf(s.console(), "\r\ntransfer stopped: a packet went bad %d times in a row\n\r",
+                 PACKET_TRIES);
+}
+
 bool image_in_file(State& s, const char* name, const char* part, std::int64_t file_size,
                    std::uint64_t offset, std::uint32_t size) {
   std::uint64_t end = offset + size;
@@ -45,7 +50,10 @@ int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t s
       std::memset(buffer + got, 0, want - got);
       got = want;
     }
-    send_packets(s, buffer, static_cast<std::int32_t>(got));
+    if (send_packets(s, buffer, static_cast<std::int32_t>(got)) != 0) {
+      say_transfer_stopped(s);
+      return TRANSFER_STOPPED;
+    }
     sent += static_cast<std::uint32_t>(got);
     if (verbose != 0) print_transfer_progress(s, sent, start_time);
   }
