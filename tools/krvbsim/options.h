@@ -26,6 +26,8 @@ struct Options {
   std::vector<Preload> loads;
   std::vector<Dump> dumps;
   std::string regs_file;
+  std::string stats_file;
+  std::uint64_t stream_seed = 1;
   bool map_all = false;
   dravel::sim::Faults faults;
   bool help = false;
