@@ -1,5 +1,6 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean
+.PHONY: soak soak-smoke
 
 all: build
 
@@ -28,6 +29,16 @@ bench: build
 
 bench-quick: build
 	python3 bench/bench.py --build build/release --quick
+
+# dravel against krvbsim for SOAK_SECONDS with spoilt packets and pulled devices; every byte
+# checked, memory and fds watched (tests/soak/soak.py). The smoke is the same for two minutes.
+SOAK_SECONDS ?= 3600
+soak: build
+	python3 tests/soak/soak.py --build build/release --seconds $(SOAK_SECONDS)
+
+soak-smoke: build
+	python3 tests/soak/soak.py --build build/release --seconds 120 --pull-every 30 \
+	  --report-every 60 --warmup 30
 
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:
