@@ -1,6 +1,6 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean
-.PHONY: soak soak-smoke
+.PHONY: soak soak-smoke windows-soak
 
 all: build
 
@@ -43,6 +43,10 @@ soak-smoke: build
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:
 	tests/windows/windows_test.sh
+
+# dravel.exe under Wine on COM5 for ten minutes of the soak's loop: memory and handles flat.
+windows-soak:
+	tests/windows/windows_test.sh --soak 600
 
 # libFuzzer targets (clang): each for FUZZ_SECONDS, or a few seconds each for the smoke.
 FUZZ_SECONDS ?= 120
