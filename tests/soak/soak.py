@@ -22,6 +22,7 @@ import pty
 import random
 import re
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -290,6 +291,7 @@ class Soak:
         self.log_sums = re.compile(rb"sum ([0-9a-f]{8}) ([0-9a-f]+) crc32 ([0-9a-f]{8})")
         self.log_tail = b""
         self.recent_screen = b""
+        self.quitting = False
 
     def stream_text(self, seed, length):
         if (seed, length) not in self.stream_cache:
@@ -393,7 +395,8 @@ local auto-again
         except OSError:
             data = b""
         if not data:
-            self.failures.add("dravel's terminal closed", self.recent_screen)
+            if not self.quitting:
+                self.failures.add("dravel's terminal closed", self.recent_screen)
             raise StopIteration
         self.last_screen = time.monotonic()
         self.screen_bytes += len(data)
@@ -558,10 +561,9 @@ local auto-again
             pass
         finally:
             self.device.stop()
-            try:
+            if self.dravel_pid is not None:
                 os.kill(self.dravel_pid, signal.SIGKILL)
-            except OSError:
-                pass
+                os.waitpid(self.dravel_pid, 0)
         self.read_log()
         self.check_events()
         self.check_files()
@@ -574,21 +576,23 @@ local auto-again
         wait_until = time.monotonic() + 20
         while self.screen.expect is not None and time.monotonic() < wait_until:
             self.read_screen(0.1)
+        self.quitting = True
         self.type(F10 + (WINE_F2 if self.args.wine else F2))
         deadline = time.monotonic() + 30
-        while time.monotonic() < deadline:
+        status = None
+        while status is None and time.monotonic() < deadline:
             try:
                 self.read_screen(0.1)
             except StopIteration:
-                break
-            pid, status = os.waitpid(self.dravel_pid, os.WNOHANG)
+                time.sleep(0.1)
+            pid, code = os.waitpid(self.dravel_pid, os.WNOHANG)
             if pid:
-                if os.waitstatus_to_exitcode(status) != 0:
-                    self.failures.add(f"dravel quit with status {status}", self.recent_screen)
-                break
-        else:
+                status = os.waitstatus_to_exitcode(code)
+                self.dravel_pid = None
+        if status is None:
             self.failures.add("dravel did not quit on F10 F2", self.recent_screen)
-        self.quit_screen_drained = True
+        elif status != 0:
+            self.failures.add(f"dravel quit with status {status}", self.recent_screen)
 
     def check_events(self):
         c = self.events
@@ -732,7 +736,12 @@ def main():
         args.wineprefix = os.path.abspath(args.wineprefix)
     args.krvbsim = os.path.abspath(os.path.join(args.build, "krvbsim"))
     args.fixtures = os.path.abspath(args.fixtures)
-    sys.exit(Soak(args).run())
+    soak = Soak(args)
+    status = soak.run()
+    # A temporary work directory stays only when there is something to look at.
+    if status == 0 and not args.work:
+        shutil.rmtree(soak.work, ignore_errors=True)
+    sys.exit(status)
 
 
 if __name__ == "__main__":
