@@ -1,6 +1,6 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean \
-	package windows-package demo-remote
+	package windows-package demo-remote soak soak-smoke windows-soak
 
 # Installs what a target needs on Debian/Ubuntu when missing; PREREQS=true skips the check.
 PREREQS ?= tools/install-prereqs.sh
@@ -41,6 +41,16 @@ bench: build
 bench-quick: build
 	python3 bench/bench.py --build build/release --quick
 
+# dravel against krvbsim for SOAK_SECONDS with spoilt packets and pulled devices; every byte
+# checked, memory and fds watched (tests/soak/soak.py). The smoke is the same for two minutes.
+SOAK_SECONDS ?= 3600
+soak: build
+	python3 tests/soak/soak.py --build build/release --seconds $(SOAK_SECONDS)
+
+soak-smoke: build
+	python3 tests/soak/soak.py --build build/release --seconds 120 --pull-every 30 \
+	  --report-every 60 --warmup 30
+
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:
 	PREREQS="$(PREREQS)" tests/windows/windows_test.sh
@@ -57,6 +67,10 @@ windows-package:
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	cd build/windows && cpack -G ZIP
+
+# dravel.exe under Wine on COM5 for ten minutes of the soak's loop: memory and handles flat.
+windows-soak:
+	PREREQS="$(PREREQS)" tests/windows/windows_test.sh --soak 600
 
 # libFuzzer targets (clang): each for FUZZ_SECONDS, or a few seconds each for the smoke.
 FUZZ_SECONDS ?= 120

@@ -71,7 +71,9 @@ int send_packets(State& s, const std::uint8_t* data, std::int32_t length) {
     for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + frame[1 + i]);
     frame[PACKET_SIZE + 1] = sum;
     // Any answer but 'Y' sends the same packet again, from its start byte on.
+    int tries = 0;
     do {
+      if (tries++ == PACKET_TRIES) return -1;
       s.port.write(frame, sizeof frame);
     } while (read_one_byte(s) != ACCEPT);
     position += n;
@@ -84,6 +86,7 @@ int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length) {
   // The target always sends whole packets; a short last one lands here first so a
   // length that is not a multiple of a packet never writes past the caller's buffer.
   std::uint8_t spare[PACKET_SIZE];
+  int bad = 0;  // the current packet's bad arrivals
   while (received < length) {
     const std::int32_t want = std::min<std::int32_t>(length - received, PACKET_SIZE);
     std::uint8_t* payload = want == PACKET_SIZE ? buffer + received : spare;
@@ -92,8 +95,10 @@ int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length) {
     std::uint8_t sum = read_payload(s, payload);
     if (read_one_byte(s) != sum) {
       serial_write_byte(s.port, REJECT);
+      if (++bad == PACKET_TRIES) return -1;
       continue;
     }
+    bad = 0;
     serial_write_byte(s.port, ACCEPT);
     if (payload == spare) std::memcpy(buffer + received, spare, static_cast<std::size_t>(want));
     received += want;

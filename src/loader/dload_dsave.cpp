@@ -17,6 +17,7 @@
 #include "link/handshake.h"
 #include "link/serial_port.h"
 #include "loader/binary_file.h"
+#include "loader/image_sender.h"
 
 namespace dravel {
 
@@ -210,7 +211,11 @@ int dload_file(State& s, const char* name, std::uint32_t address) {
     // so the monitor is not left waiting for them.
     std::memset(chunk + got, 0, want - got);
     read_total += static_cast<std::uint32_t>(got);
-    send_packets(s, chunk, static_cast<std::int32_t>(want));
+    if (send_packets(s, chunk, static_cast<std::int32_t>(want)) != 0) {
+      say_transfer_stopped(s);
+      leave_binary(s);
+      return -1;
+    }
     sent += want;
     console_printf(s.console(), "%06lx:%5dsec.", static_cast<unsigned long>(sent),
                    static_cast<int>(s.io.clock.seconds() - start));
@@ -253,13 +258,17 @@ int dsave_command(State& s, char* argument) {
   enter_binary_read(s);
   std::int32_t remaining = size;
   bool write_failed = false;
+  bool stopped = false;
   int write_errno = 0;
-  while (remaining > 0 && !write_failed) {
+  while (remaining > 0 && !write_failed && !stopped) {
     console_printf(s.console(), "DSAVE %s %lx %lx/%lx\n", name, static_cast<unsigned long>(address),
                    static_cast<unsigned long>(size - remaining), static_cast<unsigned long>(size));
     send_transfer_header(s, address, TRANSFER_BUFFER_SIZE);
     address += TRANSFER_BUFFER_SIZE;
-    receive_packets(s, s.transfer.data.data(), TRANSFER_BUFFER_SIZE);
+    if (receive_packets(s, s.transfer.data.data(), TRANSFER_BUFFER_SIZE) != 0) {
+      stopped = true;
+      break;
+    }
     const auto n =
         static_cast<std::size_t>(std::min<std::int32_t>(remaining, TRANSFER_BUFFER_SIZE));
     errno = 0;
@@ -278,6 +287,10 @@ int dsave_command(State& s, char* argument) {
 
   serial_write_byte(s.port, 0x0D);
   leave_binary(s);
+  if (stopped) {
+    say_transfer_stopped(s);
+    return -1;
+  }
   if (write_failed) {
     console_printf(s.console(), "Can't write \"%s\": %s\n\r", name,
                    write_errno != 0 ? std::strerror(write_errno) : "write failed");

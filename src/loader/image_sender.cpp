@@ -36,6 +36,11 @@ void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_ti
   console_put_backspaces(s.console(), PROGRESS_WIDTH);
 }
 
+void say_transfer_stopped(State& s) {
+  console_printf(s.console(), "\r\ntransfer stopped: a packet went bad %d times in a row\n\r",
+                 PACKET_TRIES);
+}
+
 bool image_in_file(State& s, const char* name, const char* part, std::int64_t file_size,
                    std::uint64_t offset, std::uint32_t size) {
   std::uint64_t end = offset + size;
@@ -62,7 +67,10 @@ int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t s
       std::memset(buffer + got, 0, want - got);
       got = want;
     }
-    send_packets(s, buffer, static_cast<std::int32_t>(got));
+    if (send_packets(s, buffer, static_cast<std::int32_t>(got)) != 0) {
+      say_transfer_stopped(s);
+      return TRANSFER_STOPPED;
+    }
     sent += static_cast<std::uint32_t>(got);
     if (verbose != 0) print_transfer_progress(s, sent, start_time);
   }
@@ -94,8 +102,9 @@ int send_load_image(State& s, std::FILE* file, const char* name, const LoadImage
       if (verbose != 0 && !p.label.empty()) print_piece_line(s, name, p, "skip\n\r");
       break;
     }
-    if (send_image_data(s, file, name, p.size, start, verbose) != 0) data = -1;
-    if (s.abort_flag) break;
+    const int sent = send_image_data(s, file, name, p.size, start, verbose);
+    if (sent != 0) data = -1;
+    if (s.abort_flag || sent == TRANSFER_STOPPED) break;
   }
   leave_binary(s);
   if (s.abort_flag || data != 0) return -1;

@@ -19,9 +19,16 @@ void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_ti
 bool image_in_file(State& s, const char* name, const char* part, std::int64_t file_size,
                    std::uint64_t offset, std::uint32_t size);
 
-// Sends `size` bytes from the current position of `file`. Stops early only when abort_flag
-// is set. Should the file end early, the rest goes out as zeros so the target's transfer
-// still completes, and the result is -1 after a message naming `name`.
+// send_image_data's result when a packet went bad PACKET_TRIES times and the transfer ended.
+inline constexpr int TRANSFER_STOPPED = -2;
+
+// The message for a transfer ended by a packet that kept going bad.
+void say_transfer_stopped(State& s);
+
+// Sends `size` bytes from the current position of `file`. Stops early when abort_flag is
+// set, or with TRANSFER_STOPPED after saying so. Should the file end early, the rest goes
+// out as zeros so the target's transfer still completes, and the result is -1 after a
+// message naming `name`.
 int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t size,
                     std::int64_t start_time, int verbose);
 

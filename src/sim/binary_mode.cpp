@@ -100,10 +100,21 @@ std::size_t BinaryMode::packet_bytes() const {
   return static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, PACKET_SIZE));
 }
 
+// Seeded on first use, so the seed may be set after the monitor is made.
+Seeded& BinaryMode::draws() {
+  if (!seeded_) draws_ = Seeded(faults_.fault_seed);
+  seeded_ = true;
+  return draws_;
+}
+
 void BinaryMode::packet_done() {
   phase_ = Phase::idle;
   ++host_packets_;
-  const bool forced_nak = faults_.nak_host_packet != 0 && host_packets_ == faults_.nak_host_packet;
+  bool forced_nak = faults_.nak_host_packet != 0 && host_packets_ == faults_.nak_host_packet;
+  if (faults_.nak_per_mille > 0 && draws().chance(faults_.nak_per_mille)) {
+    forced_nak = true;
+    ++faulted_packets_;
+  }
   const bool good = checksum(packet_.data(), PACKET_SIZE) == packet_[PACKET_SIZE];
   if (forced_nak || !good || !accepted_ || remaining_ == 0) {
     reply_.byte(NAK);
@@ -125,6 +136,10 @@ void BinaryMode::send_packet() {
   ++sent_packets_;
   if (faults_.corrupt_sent_packet != 0 && sent_packets_ == faults_.corrupt_sent_packet) ++sum;
   data[PACKET_SIZE] = sum;
+  if (faults_.corrupt_per_mille > 0 && draws().chance(faults_.corrupt_per_mille)) {
+    data[draws().next() % PACKET_SIZE] ^= 0x5A;
+    ++faulted_packets_;
+  }
   reply_.say(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
   phase_ = Phase::answer;
 }

@@ -8,6 +8,7 @@
 #include "sim/faults.h"
 #include "sim/memory.h"
 #include "sim/reply.h"
+#include "sim/seeded.h"
 
 namespace dravel::sim {
 
@@ -30,6 +31,8 @@ class BinaryMode {
   // Packets over the whole run, resends counted: received in write mode, sent in read mode.
   std::uint64_t host_packets() const { return host_packets_; }
   std::uint64_t sent_packets() const { return sent_packets_; }
+  // Packets spoilt on purpose by the fault rates: answered 'N', or sent spoilt.
+  std::uint64_t faulted_packets() const { return faulted_packets_; }
   // The current transfer: where the next packet goes or comes from, and what is left.
   std::uint32_t address() const { return address_; }
   std::uint64_t remaining() const { return remaining_; }
@@ -58,6 +61,11 @@ class BinaryMode {
   std::uint64_t remaining_ = 0;
   std::uint64_t host_packets_ = 0;
   std::uint64_t sent_packets_ = 0;
+  std::uint64_t faulted_packets_ = 0;
+  Seeded draws_;
+  bool seeded_ = false;
+
+  Seeded& draws();
 };
 
 }  // namespace dravel::sim

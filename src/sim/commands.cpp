@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/stream.h"
+
 namespace dravel::sim {
 
 namespace {
@@ -144,7 +146,40 @@ void cmd_brd(CommandContext& ctx, std::string_view) {
   ctx.next = Mode::binary_read;
 }
 
-constexpr std::array<Command, 10> COMMANDS = {{
+constexpr std::uint32_t STREAM_MAX = 0x100000;
+constexpr std::uint32_t SUM_MAX = 0x1000000;
+
+// "stream SEED LENGTH", the stream, "stream end SEED": a test tool checks every byte.
+void cmd_stream(CommandContext& ctx, std::string_view args) {
+  auto words = split_words(args);
+  std::uint32_t length = 0;
+  std::uint32_t seed = 0;
+  if (words.empty() || words.size() > 2 || !parse_hex(words[0], length) || length > STREAM_MAX ||
+      (words.size() == 2 && !parse_hex(words[1], seed))) {
+    say_format(ctx.reply, "usage: stream <length, at most %x> [<seed>]", STREAM_MAX);
+    return;
+  }
+  std::uint64_t use = words.size() == 2 ? seed : ctx.stream_seed++;
+  say_format(ctx.reply, "stream %llx %x", static_cast<unsigned long long>(use), length);
+  ctx.reply.say("\r\n");
+  ctx.reply.say(seeded_stream(use, length));
+  say_format(ctx.reply, "stream end %llx", static_cast<unsigned long long>(use));
+}
+
+void cmd_sum(CommandContext& ctx, std::string_view args) {
+  auto words = split_words(args);
+  std::uint32_t addr = 0;
+  std::uint32_t size = 0;
+  if (words.size() != 2 || !parse_hex(words[0], addr) || !parse_hex(words[1], size) ||
+      size > SUM_MAX) {
+    say_format(ctx.reply, "usage: sum <addr> <size, at most %x>", SUM_MAX);
+    return;
+  }
+  std::vector<std::uint8_t> data = ctx.memory.read(addr, size);
+  say_format(ctx.reply, "sum %08x %x crc32 %08x", addr, size, crc32(data.data(), data.size()));
+}
+
+constexpr std::array<Command, 12> COMMANDS = {{
     {"help", "help", "this list", cmd_help},
     {"dw", "dw <addr> [<count>]", "dump <count> words (hex, default 10)", cmd_dw},
     {"reg", "reg", "show the registers", cmd_reg},
@@ -155,6 +190,8 @@ constexpr std::array<Command, 10> COMMANDS = {{
     {"fload", "fload <file name>", "ask the host for that s-record file", cmd_fload},
     {"bwr", "bwr", "binary mode, host to memory", cmd_bwr},
     {"brd", "brd", "binary mode, memory to host", cmd_brd},
+    {"stream", "stream <len> [<seed>]", "print a seeded, checkable stream", cmd_stream},
+    {"sum", "sum <addr> <size>", "crc32 of memory (hex)", cmd_sum},
 }};
 
 bool same_word(std::string_view a, std::string_view b) {

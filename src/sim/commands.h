@@ -20,6 +20,8 @@ struct CommandContext {
   Reply& reply;
   BinaryMode& binary;
   SrecLoad& srec;
+  // The seed of the next "stream" that names none; each such stream takes one.
+  std::uint64_t& stream_seed;
   // Commands that leave command mode say where to; they send no prompt themselves.
   Mode next = Mode::command;
   // What the loaded program prints when "go" starts it (tests judge runs by it).

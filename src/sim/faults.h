@@ -13,6 +13,12 @@ struct Faults {
   // Send the Nth packet of binary read mode (1-based, resends counted) with a checksum one
   // too high. 0: never.
   std::uint64_t corrupt_sent_packet = 0;
+  // Answer 'N' to about this many in a thousand of the host's packets in binary write mode,
+  // and spoil one byte of about this many in a thousand packets sent in read mode (their
+  // checksum left as it was), chosen by a generator seeded with fault_seed.
+  std::uint32_t nak_per_mille = 0;
+  std::uint32_t corrupt_per_mille = 0;
+  std::uint64_t fault_seed = 1;
   // Go silent for good once the host has sent this text (the byte that completes it is not
   // acted on). Bytes queued before that still go out. Empty: never.
   std::string mute_after_text;

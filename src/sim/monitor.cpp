@@ -53,8 +53,8 @@ void Monitor::feed(std::uint8_t b) {
       }
       auto line = line_.feed(b);
       if (!line) return;
-      CommandContext ctx{memory_, registers_,    reply_,         binary_,
-                         srec_,   Mode::command, program_output_};
+      CommandContext ctx{memory_, registers_,   reply_,        binary_,
+                         srec_,   stream_seed_, Mode::command, program_output_};
       run_command_line(ctx, *line);
       mode_ = ctx.next;
       return;

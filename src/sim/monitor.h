@@ -11,9 +11,10 @@
 //
 // Command mode: typed characters are echoed, backspace/DEL erase, CR runs the line, LF,
 // Ctrl-U and other controls are ignored, 0x03 answers "^C" and the prompt. Commands: help,
-// dw <addr> [<count>], reg, sr <register> <hex>, go (prints set_program_output()), ld2, lreq, fload
-// <name>, bwr, brd. An unknown command gets an error line and the prompt; "sr" answers with the
-// prompt.
+// dw <addr> [<count>], reg, sr <register> <hex>, go (prints set_program_output()), ld2, lreq,
+// fload <name>, bwr, brd, and, for test tools, stream <length> [<seed>] and sum <addr> <size>
+// (see sim/stream.h). An unknown command gets an error line and the prompt; "sr" answers with
+// the prompt.
 //
 // Binary mode ("bwr"/"brd", answered "\r\nbinary\r"): 9-byte headers (0x01, address and
 // count most significant byte first) and 2048-byte packets with an 8-bit additive checksum;
@@ -82,6 +83,9 @@ class Monitor {
   const BinaryMode& binary() const { return binary_; }
   const SrecLoad& srec() const { return srec_; }
 
+  // The seed of the next "stream" command that names none; later ones count up from it.
+  void set_stream_seed(std::uint64_t seed) { stream_seed_ = seed; }
+
   Mode mode() const { return mode_; }
   // True once a mute fault has fired.
   bool muted() const { return reply_.muted(); }
@@ -102,6 +106,7 @@ class Monitor {
   SrecLoad srec_{memory_, registers_, faults_, reply_};
   Mode mode_ = Mode::command;
   std::uint64_t received_ = 0;
+  std::uint64_t stream_seed_ = 1;
   std::string recent_;  // the last bytes received, to spot mute_after_text
   std::string program_output_;
 };

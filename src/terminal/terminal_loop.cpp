@@ -156,13 +156,16 @@ bool pass(State& s) {
     return true;
   }
   if (tend_expect(s)) return true;
+  // A local line waits until the bytes queued before it are out: what it writes to the port
+  // itself (a transfer's "bwr") must not overtake a target line still going out.
+  const bool line_ready = !a.active() || s.tx.count == 0 || !is_local_line(a.current_line);
   // Keys come first, so a script of local lines that loops can still be stopped (F3, ESC).
   bool key_first = false;
-  if (!a.paused() && a.active() && !a.line_waits_prompt) {
+  if (!a.paused() && a.active() && !a.line_waits_prompt && line_ready) {
     key_first = poll_keyboard(s);
     if (!key_first) return run_script_line(s, true) == PassEnd::CONTINUE;
   }
-  if (!key_first && !a.paused() && s.prompt_seen && a.active()) {
+  if (!key_first && !a.paused() && s.prompt_seen && a.active() && line_ready) {
     return run_script_line(s, false) == PassEnd::CONTINUE;
   }
   if (!a.paused() && s.prompt_seen && !a.active() && s.edit_mode && !s.options.batch) {

@@ -309,5 +309,29 @@ TEST(SimScriptTest, StartupScriptLoadsAProgramThenTalksToTheMonitor) {
   EXPECT_EQ(sim.monitor.memory().read_word(0x80010000), 0x3C068001u);  // first word of the image
 }
 
+// The loop a user writes to exercise a board: a target line then local transfers. Each
+// transfer's "bwr"/"brd" must reach the monitor after the whole of "help\r", cycle after cycle.
+TEST(SimScriptTest, LocalLinesWaitForTheQueuedTargetLineToGoOut) {
+  SimPeer sim;
+  Rig rig{sim};
+  TempDir dir;
+  sim.monitor.start();
+  rig.open_port();
+  register_program_watchers(rig.s());
+  std::string data(0x6001, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + (i >> 8));
+  std::string image = dir.write("data.bin", data), out = dir.file("out.bin");
+  std::string script = dir.write("s.scr", "local dload " + image + " 80010000\nlocal dsave " + out +
+                                              " 80010000 6001\nhelp\nlocal auto-again\n");
+  ASSERT_EQ(auto_start(rig.s(), script.data()), 0);
+  auto cycles = [&] { return count_of(sim.monitor.trace().from_host(), "help\rbwr\r"); };
+  ASSERT_TRUE(rig.pass_until([&] { return cycles() >= 3; }, 2'000'000))
+      << sim.monitor.trace().from_host().substr(0, 400);
+  std::string wire = sim.monitor.trace().from_host();
+  EXPECT_EQ(count_of(wire, "help\rbwr\r"), count_of(wire, "bwr\r") - 1);  // all but the first
+  EXPECT_EQ(rig.console.screen.find("unknown command"), std::string::npos);
+  EXPECT_EQ(TempDir::read(out), data);
+}
+
 }  // namespace
 }  // namespace dravel::test

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "commands/auto_script.h"
 #include "core/program_exit.h"
+#include "link/block_protocol.h"
+#include "loader/load_command.h"
 #include "support/rig.h"
 
 namespace dravel::test {
@@ -134,6 +137,54 @@ TEST_F(DloadDsave, DsaveOf0x8000BytesMatchesTheTargetDespiteACorruptPacket) {
                                     " 80024000 4000/8000\n0(sec)\n");
   EXPECT_EQ(count_of(rig.serial.wire_out, "N"), 1u);
   EXPECT_EQ(rig.serial.wire_out.substr(rig.serial.wire_out.size() - 2), "\r\r");
+}
+
+// A packet spoilt every time (rejected on the way in, corrupted on the way out) ends the
+// transfer after PACKET_TRIES tries with a message; the monitor is back at its prompt and the
+// command fails, which stops a script like any failing local command.
+TEST_F(DloadDsave, APacketBadEveryTimeEndsTheTransferAndTheScript) {
+  std::string in = dir.write("in.bin", image(0x3000, 5)), out = dir.file("out.bin");
+  const std::string coff = std::string(DRAVEL_FIXTURES) + "/loader/hello.coff";
+  struct Case {
+    std::string line;  // a local command line
+    bool spoil_read;   // corrupt what the monitor sends, else reject what it gets
+  };
+  const Case cases[] = {{"dload " + in + " 80010000", false},
+                        {"dsave " + out + " 80010000 3000", true},
+                        {"load " + coff, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    monitor().faults().nak_per_mille = c.spoil_read ? 0 : 1000;
+    monitor().faults().corrupt_per_mille = c.spoil_read ? 1000 : 0;
+    const std::uint64_t before =
+        monitor().binary().host_packets() + monitor().binary().sent_packets();
+    std::string script = dir.write("s.scr", "local " + c.line + "\nlocal echo after\n");
+    ASSERT_EQ(auto_start(rig.s(), script.data()), 0);
+    ASSERT_TRUE(rig.pass_until([&] { return !rig.s().autos.active(); }, 10000));
+    const std::string screen = rig.console.take_screen();
+    EXPECT_EQ(count_of(screen, "transfer stopped: a packet went bad 16 times in a row\n\r"), 1u)
+        << screen;
+    EXPECT_NE(screen.find("auto commands all stop"), std::string::npos);
+    EXPECT_EQ(screen.find("after"), std::string::npos);
+    EXPECT_EQ(monitor().binary().host_packets() + monitor().binary().sent_packets() - before,
+              static_cast<std::uint64_t>(PACKET_TRIES));
+    EXPECT_EQ(monitor().mode(), sim::Mode::command);
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
+// A seeded share of spoilt packets costs retries, never data.
+TEST_F(DloadDsave, SeededRejectionsAndCorruptionsStillMoveEveryByte) {
+  std::string data = image(0x9000, 6);
+  std::string in = dir.write("in.bin", data), out = dir.file("out.bin");
+  monitor().faults().nak_per_mille = 300;
+  monitor().faults().corrupt_per_mille = 300;
+  monitor().faults().fault_seed = 7;
+  EXPECT_EQ(dload(in + " 80010000"), 0);
+  EXPECT_EQ(target(0x80010000, data.size()), data);
+  EXPECT_EQ(dsave(out + " 80010000 9000"), 0);
+  EXPECT_EQ(TempDir::read(out), data);
+  EXPECT_GT(monitor().binary().faulted_packets(), 2u);
 }
 
 TEST_F(DloadDsave, DsaveReadsWholeBlocksButWritesOnlyTheSize) {

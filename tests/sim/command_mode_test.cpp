@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/monitor.h"
+#include "sim/stream.h"
 
 namespace dravel::sim {
 namespace {
@@ -159,6 +160,28 @@ TEST_F(CommandModeTest, TraceKeepsBothDirectionsInOrder) {
   EXPECT_TRUE(format_trace_lines(Direction::to_host, std::string(17, 'Y'))
                   .substr(53)
                   .starts_with("YYYYYYYYYYYYYYYY\nM>H 59"));
+}
+
+// The stream and the sum are what a soak checks every byte against: pinned here, since a
+// test tool regenerates them on its own (tests/soak/soak.py).
+TEST_F(CommandModeTest, StreamAndSumAreCheckableFromTheirSeedAndData) {
+  EXPECT_EQ(seeded_stream(0x1234, 20), "I1m68-9Tyz33fV0iYGcJ");
+  EXPECT_EQ(seeded_stream(1, 80),
+            "BneL5Al1oWh-AKo7jxuIGcNsf31rnKE6tcXM1BY8GHjyB4eWz60l4QPvvMSSU_8biszrp7hH\r\n1zODT-");
+  EXPECT_EQ(say("stream 14 1234\r"),
+            "stream 14 1234\r\nstream 1234 14\r\nI1m68-9Tyz33fV0iYGcJ\r\n"
+            "stream end 1234" +
+                PROMPT_TEXT);
+  // Without a seed, each stream takes the next one from the monitor's count.
+  m.set_stream_seed(0x41);
+  EXPECT_NE(say("stream 5\r").find("stream 41 5\r\n" + seeded_stream(0x41, 5)), std::string::npos);
+  EXPECT_NE(say("stream 5\r").find("stream 42 5\r\n"), std::string::npos);
+  const std::string digits = "123456789";
+  m.memory().write(0x80010000, reinterpret_cast<const std::uint8_t*>(digits.data()), 9);
+  EXPECT_EQ(say("sum 80010000 9\r"),
+            "sum 80010000 9\r\nsum 80010000 9 crc32 cbf43926" + PROMPT_TEXT);
+  for (const char* bad : {"stream\r", "stream 100001\r", "stream 1 2 3\r", "sum 1\r", "sum x 1\r"})
+    EXPECT_NE(say(bad).find("usage: "), std::string::npos) << bad;
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   monitor.faults() = options.faults;
   monitor.set_program_output(options.go_text);
   monitor.set_baud(options.baud);
+  monitor.set_stream_seed(options.stream_seed);
   if (!preload(monitor, options.loads, error)) return fail(error);
   WireLog wire_log;
   if (!options.wire_log.empty() && !wire_log.open(options.wire_log, monitor, error))

@@ -20,11 +20,16 @@ const char* const USAGE =
     "  --load FILE@ADDR        preload target memory with FILE at hex ADDR\n"
     "  --dump ADDR:SIZE:FILE   at the end, write SIZE bytes at ADDR (hex) to FILE\n"
     "  --regs FILE             at the end, write the registers to FILE\n"
+    "  --stats FILE            at the end, write packet and byte counts to FILE\n"
+    "  --stream-seed N         the seed of the first \"stream\" that names none (then N+1...)\n"
     "  --map-all               accept transfers to any address, not just RAM\n"
     "  --go-text TEXT          \"go\" prints TEXT as the started program would (\\r \\n \\xHH)\n"
     "faults:\n"
     "  --nak-packet N          answer 'N' to the Nth packet the host sends\n"
     "  --corrupt-packet N      send the Nth packet with a bad checksum\n"
+    "  --nak-rate PERMILLE     answer 'N' to about PERMILLE in 1000 packets the host sends\n"
+    "  --corrupt-rate PERMILLE spoil a byte of about PERMILLE in 1000 packets sent\n"
+    "  --fault-seed N          seed for the two rates (default 1)\n"
     "  --mute-after TEXT       stop answering once the host has sent TEXT (\\r \\n \\xHH)\n"
     "  --mute-after-bytes N    stop answering after N received bytes\n"
     "  --hold-prompt           never send the prompt\n"
@@ -83,6 +88,13 @@ bool count(const std::string& v, std::uint64_t& field) {
   return parse_number(v, 10, UINT64_MAX, field) && field > 0;
 }
 
+bool per_mille(const std::string& v, std::uint32_t& field) {
+  std::uint64_t n = 0;
+  if (!parse_number(v, 10, 1000, n)) return false;
+  field = static_cast<std::uint32_t>(n);
+  return true;
+}
+
 const ValueOption VALUE_OPTIONS[] = {
     {"--baud", "a baud rate",
      [](Options& o, const std::string& v) {
@@ -117,6 +129,23 @@ const ValueOption VALUE_OPTIONS[] = {
      }},
     {"--go-text", "a text (\\r \\n \\t \\\\ \\xHH escapes)",
      [](Options& o, const std::string& v) { return dravel::unescape(v, o.go_text); }},
+    {"--stats", "a file name",
+     [](Options& o, const std::string& v) {
+       o.stats_file = v;
+       return !v.empty();
+     }},
+    {"--stream-seed", "a number",
+     [](Options& o, const std::string& v) {
+       return parse_number(v, 10, UINT64_MAX, o.stream_seed);
+     }},
+    {"--nak-rate", "a share in 1000 (0 to 1000)",
+     [](Options& o, const std::string& v) { return per_mille(v, o.faults.nak_per_mille); }},
+    {"--corrupt-rate", "a share in 1000 (0 to 1000)",
+     [](Options& o, const std::string& v) { return per_mille(v, o.faults.corrupt_per_mille); }},
+    {"--fault-seed", "a number",
+     [](Options& o, const std::string& v) {
+       return parse_number(v, 10, UINT64_MAX, o.faults.fault_seed);
+     }},
     {"--nak-packet", "a packet number from 1",
      [](Options& o, const std::string& v) { return count(v, o.faults.nak_host_packet); }},
     {"--corrupt-packet", "a packet number from 1",

@@ -27,6 +27,8 @@ struct Options {
   std::vector<Dump> dumps;
   std::string regs_file;
   std::string go_text;  // printed by "go", as a started program would
+  std::string stats_file;
+  std::uint64_t stream_seed = 1;
   bool map_all = false;
   dravel::sim::Faults faults;
   bool help = false;

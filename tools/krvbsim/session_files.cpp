@@ -42,6 +42,14 @@ void write_results(dravel::sim::Monitor& m, const Options& o, std::vector<std::s
               static_cast<std::streamsize>(data.size()));
     if (!out) errors.push_back(d.file + ": " + std::strerror(errno));
   }
+  if (!o.stats_file.empty()) {
+    std::ofstream out(o.stats_file, std::ios::trunc);
+    const dravel::sim::BinaryMode& b = m.binary();
+    out << "host_packets " << b.host_packets() << "\nsent_packets " << b.sent_packets()
+        << "\nfaulted_packets " << b.faulted_packets() << "\nbytes_received " << m.bytes_received()
+        << '\n';
+    if (!out) errors.push_back(o.stats_file + ": " + std::strerror(errno));
+  }
   if (!o.regs_file.empty()) {
     std::ofstream out(o.regs_file, std::ios::trunc);
     for (int i = 0; i < dravel::sim::Registers::COUNT; ++i) {
