@@ -1,6 +1,6 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean \
-	package windows-package demo-remote soak soak-smoke windows-soak
+	package windows-package demo-remote soak soak-smoke soak-remote soak-remote-smoke windows-soak
 
 # Installs what a target needs on Debian/Ubuntu when missing; PREREQS=true skips the check.
 PREREQS ?= tools/install-prereqs.sh
@@ -50,6 +50,17 @@ soak: build
 soak-smoke: build
 	python3 tests/soak/soak.py --build build/release --seconds 120 --pull-every 30 \
 	  --report-every 60 --warmup 30
+
+# The same through a real ser2net on loopback (dravel on rfc2217://), ser2net restarted for a
+# pull while krvbsim, the board, lives on.
+SOAK_REMOTE = python3 tests/soak/soak.py --build build/release --transport rfc2217 --restart ser2net
+soak-remote: build
+	$(PREREQS) test
+	$(SOAK_REMOTE) --seconds $(SOAK_SECONDS)
+
+soak-remote-smoke: build
+	$(PREREQS) test
+	$(SOAK_REMOTE) --seconds 120 --pull-every 30 --report-every 60 --warmup 30
 
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:

@@ -1,5 +1,7 @@
 #include "link/link_loss.h"
 
+#include <vector>
+
 #include "core/console_out.h"
 #include "core/state.h"
 #include "link/serial_port.h"
@@ -7,6 +9,19 @@
 namespace dravel {
 
 namespace {
+
+// The most the board's monitor takes in one binary frame: a packet and its checksum.
+constexpr std::size_t LONGEST_FRAME = 2049;
+constexpr std::uint8_t BREAK = 0x03;
+
+// A board that outlived the line (a network port whose server went) may still be in the
+// transfer the loss cut. NULs complete any frame it is part way through (and are ignored
+// between frames and at the prompt); the Ctrl-C then stops the transfer.
+void bring_monitor_back(SerialPort& port) {
+  std::vector<std::uint8_t> bytes(LONGEST_FRAME + 1, 0);
+  bytes.back() = BREAK;
+  port.write(bytes.data(), bytes.size());
+}
 
 // True when this call said it.
 bool report_loss(State& s) {
@@ -16,6 +31,12 @@ bool report_loss(State& s) {
   port.last_reopen_second = s.io.clock.seconds();
   console_printf(s.console(), "\nserial device lost: %s\n", port.lost_reason().c_str());
   return true;
+}
+
+void command_cut(State& s) {
+  report_loss(s);
+  s.port.command_cut = true;
+  throw LinkLost{};
 }
 
 }  // namespace
@@ -30,6 +51,8 @@ void link_tend(State& s) {
   if (!r.ok) return;
   // What was typed or queued while the device was gone is not sent late.
   s.tx.reset();
+  if (port.command_cut) bring_monitor_back(port);
+  port.command_cut = false;
   console_printf(s.console(), "\nserial device back: %s\n", port.name().c_str());
   if (!r.warning.empty()) console_printf(s.console(), "warning: %s\n", r.warning.c_str());
 }
@@ -37,17 +60,12 @@ void link_tend(State& s) {
 int link_read(State& s, std::uint8_t* buf, int max) {
   int n = serial_read(s.port, buf, max);
   // Not reopened here: what the command sent so far went nowhere, so it fails either way.
-  if (n == 0 && s.port.lost()) {
-    report_loss(s);
-    throw LinkLost{};
-  }
+  if (n == 0 && s.port.lost()) command_cut(s);
   return n;
 }
 
 void link_check(State& s) {
-  if (!s.port.lost()) return;
-  report_loss(s);
-  throw LinkLost{};
+  if (s.port.lost()) command_cut(s);
 }
 
 }  // namespace dravel

@@ -42,6 +42,8 @@ class SerialPort {
   // Said once per loss; reopening is tried about once a second (whole clock seconds).
   bool loss_reported = false;
   std::int64_t last_reopen_second = 0;
+  // A wait on the board was cut by the loss: the monitor is brought out of it on return.
+  bool command_cut = false;
   platform::OpenResult reopen();
 
  private:

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/program_exit.h"
 #include "loader/dload_dsave.h"
@@ -104,6 +105,7 @@ struct Session {
     EXPECT_EQ(count(rig.console.screen, "serial device lost: Input/output error\n"), 1);
     EXPECT_EQ(rig.s().tx.count, 0);
     EXPECT_FALSE(rig.s().port.has_unread());
+    line.budget = static_cast<std::size_t>(-1);  // the board lived on: it hears the return
     rig.serial.plug_in();
     EXPECT_TRUE(rig.pass_until([&] { return shows(rig, "serial device back"); }));
   }
@@ -138,6 +140,42 @@ TEST(LostMidCommand, EveryWaitOnTheBoardFailsAtOnce) {
     session.expect_stopped(c.keys, c.budget);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+}
+
+// A board behind a network port outlives the line: whatever the cut command left its monitor
+// in, the next load is taken as a load, not as commands.
+TEST(LostMidCommand, TheBoardThatLivesOnIsBroughtOutOfTheCutCommand) {
+  TempDir dir;
+  std::string bin = dir.write("image.bin", std::string(0x1000, 'd'));
+  std::string fresh(0x1000, '\0');
+  for (std::size_t i = 0; i < fresh.size(); ++i) fresh[i] = static_cast<char>(i * 13 + i / 256);
+  std::string fresh_bin = dir.write("fresh.bin", fresh);
+  std::string mot = std::string(DRAVEL_FIXTURES) + "/loader/hello.mot";
+  const std::string dload = fkey(9) + fkey(4);
+  struct Case {
+    const char* what;
+    std::string keys;
+    std::size_t budget;
+  };
+  const Case cases[] = {
+      {"between frames", dload + bin + " 80010000\r", 4},
+      {"mid header", dload + bin + " 80010000\r", 4 + 5},
+      {"mid packet", dload + bin + " 80010000\r", 4 + 9 + 100},
+      {"dsave", fkey(10) + fkey(4) + dir.file("out") + " 80010000 1000\r", 4 + 9 + 1},
+      {"s-records", fkey(4) + mot + "\r", 4 + 2 + 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Session session(dir);
+    Rig& rig = session.rig;
+    session.expect_stopped(c.keys, c.budget);
+    rig.console.screen.clear();
+    rig.console.type(dload + fresh_bin + " 80020000\r");
+    ASSERT_TRUE(rig.pass_until([&] { return shows(rig, "001000:"); })) << rig.console.screen;
+    std::vector<std::uint8_t> m = session.line.sim.monitor.memory().read(0x80020000, 0x1000);
+    EXPECT_TRUE(std::string(m.begin(), m.end()) == fresh);
+    EXPECT_FALSE(shows(rig, "unknown command")) << rig.console.screen;
+  }
 }
 
 TEST(LostMidCommand, DsaveRemovesTheIncompleteFileAndAScriptStops) {

@@ -14,7 +14,7 @@ return reconnected within 2 s; no stall; RSS, fds and threads flat after the war
 Exit status 0 only when every check held.
 
 The device is one class (KrvbsimDevice): --transport/--restart pick another, such as
-ser2net in front of krvbsim (Ser2netDevice, to be wired once dravel takes -d rfc2217://).
+ser2net in front of krvbsim, dravel on -d rfc2217://, ser2net restarted (Ser2netDevice).
 """
 import argparse
 import os
@@ -24,6 +24,7 @@ import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -102,11 +103,14 @@ class StreamCheck:
         self.expect = None
         self.pos = 0
         self.last_seed = None
+        self.started = 0.0  # the stream in flight began to arrive no earlier than this
+        self.read_at = 0.0  # the last read: what the next read brings is newer
         self.cut_run = None
         self.complete = self.cut = 0
         self.bytes = 0
 
     def feed(self, data):
+        since, self.read_at = self.read_at, time.monotonic()
         self.buf += data.replace(b"\r", b"")
         while True:
             if self.expect is None:
@@ -114,7 +118,7 @@ class StreamCheck:
                 if not m:
                     self.buf = self.buf[-64:]
                     return
-                self.begin(int(m[1], 16), int(m[2], 16))
+                self.begin(int(m[1], 16), int(m[2], 16), since)
                 self.buf = self.buf[m.end():]
                 continue
             n = min(len(self.buf), len(self.expect) - self.pos)
@@ -133,26 +137,27 @@ class StreamCheck:
             self.broken(f"differs at byte {self.pos + i}", self.buf[max(0, i - 80):i + 80])
             self.buf = self.buf[i:]
 
-    def begin(self, seed, length):
-        if self.cut_run is not None and self.soak.device.run_of(seed) == self.cut_run:
+    def begin(self, seed, length, since):
+        device = self.soak.device
+        if self.cut_run is not None and device.run_of(seed) == self.cut_run:
             self.soak.failures.add(f"{self.name}: stream {seed:x} after a cut one from its monitor")
-        ok = (self.last_seed is None and seed == self.soak.device.bases[0]) or (
+        ok = (self.last_seed is None and seed == device.bases[0]) or (
             self.last_seed is not None and (seed == self.last_seed + 1 or (
-                seed in self.soak.device.bases and seed > self.last_seed)))
+                seed in device.bases and seed > self.last_seed)
+                or device.may_skip(self.last_seed, seed, self.started)))
         if not ok:
             self.soak.failures.add(f"{self.name}: stream {seed:x} after {self.last_seed}: one lost")
         self.last_seed = seed
+        self.started = since
         self.length = length
         self.expect = self.soak.stream_text(seed, length) + b"\nstream end %x" % seed
         self.pos = 0
 
     def broken(self, why, context):
         self.expect = None
-        # Only a monitor that was ended may leave its last stream cut.
-        run = self.soak.device.run_of(self.last_seed)
-        if run < self.soak.device.ended:
+        if self.soak.device.may_cut(self.last_seed, self.started):
             self.cut += 1
-            self.cut_run = run
+            self.cut_run = self.soak.device.cut_run(self.last_seed)
         else:
             self.soak.failures.add(f"{self.name}: stream {self.last_seed:x} {why}", context)
 
@@ -195,6 +200,22 @@ class KrvbsimDevice:
     def run_of(self, seed):
         """Which monitor printed a stream: each counts its seeds up from its own base."""
         return (seed - 1) // 1_000_000
+
+    def may_cut(self, seed, started):
+        """Only a monitor that was ended may leave its last stream cut."""
+        return self.run_of(seed) < self.ended
+
+    def cut_run(self, seed):
+        """After a cut stream, no later one may come from its monitor (None: no such rule)."""
+        return self.run_of(seed)
+
+    def may_skip(self, last, seed, started):
+        """Whether streams between last and seed may be missing (a new monitor's come whole)."""
+        return False
+
+    def fd_kind(self):
+        """What dravel's device fd links to in /proc (None: not checked)."""
+        return None
 
     def dravel_device(self):
         return "COM5" if self.args.wine else self.port
@@ -251,15 +272,69 @@ class KrvbsimDevice:
 class Ser2netDevice(KrvbsimDevice):
     """The same loop through ser2net, restarted instead of krvbsim (--restart ser2net).
 
-    To wire once dravel takes -d rfc2217://host:port: start krvbsim once (KrvbsimDevice.start),
-    write a ser2net config that serves self.port on a local TCP port with telnet(rfc2217),
-    return "rfc2217://127.0.0.1:PORT" from dravel_device(), and let pull()/start() stop and
-    start ser2net only, so krvbsim (the board) lives on and its stream seeds go on counting.
+    krvbsim (the board) starts once and lives on; ser2net serves its pty on a loopback port
+    with telnet(rfc2217) and dravel connects by URL. A pull ends ser2net, and the return
+    starts it again on the same port. The monitor goes on, so a stream in flight at a pull
+    may be cut or lose its head on dravel's side; every other stream comes whole, in order.
     """
 
     def __init__(self, args, work):
         super().__init__(args, work)
-        raise SystemExit("soak: --restart ser2net waits for dravel's -d rfc2217:// support")
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        self.tcp_port = probe.getsockname()[1]
+        probe.close()
+        self.ser2net = None
+        self.pulled = []  # when ser2net was ended
+
+    def dravel_device(self):
+        return f"rfc2217://127.0.0.1:{self.tcp_port}"
+
+    def start(self):
+        if self.proc is None:
+            super().start()
+        log = open(os.path.join(self.work, "ser2net.log"), "ab")
+        self.ser2net = subprocess.Popen(
+            [self.args.export, self.port, str(self.tcp_port), "rfc2217",
+             os.path.join(self.work, "ser2net")], stdout=log, stderr=subprocess.STDOUT)
+        log.close()
+        # Listening, seen without connecting: a trial connection would be a client of its own.
+        needle = re.compile(rf"^\s*\d+: 0100007F:{self.tcp_port:04X} 00000000:0000 0A ", re.M)
+        deadline = time.monotonic() + 10
+        while not needle.search(open("/proc/net/tcp").read()):
+            if self.ser2net.poll() is not None or time.monotonic() > deadline:
+                raise SystemExit(f"ser2net did not listen on {self.tcp_port} "
+                                 f"(see {self.work}/ser2net.log)")
+            time.sleep(0.01)
+
+    def pull(self):
+        """The network goes: ser2net ends, the board behind it does not."""
+        self.pulled.append(time.monotonic())
+        self.ser2net.send_signal(signal.SIGTERM)
+        self.ser2net.wait(timeout=10)
+
+    def stop(self):
+        if self.ser2net and self.ser2net.poll() is None:
+            self.pull()
+        if self.proc and self.proc.poll() is None:
+            super().pull()
+
+    def pulls_since(self, started):
+        # What the screen shows may have left the board up to a moment before it was read.
+        return sum(1 for t in self.pulled if t >= started - 2.0)
+
+    def may_cut(self, seed, started):
+        return self.pulls_since(started) > 0
+
+    def cut_run(self, seed):
+        return None
+
+    def may_skip(self, last, seed, started):
+        # A stream whose head was on its way at a pull may be missing: one for each pull.
+        return last < seed <= last + 1 + self.pulls_since(started)
+
+    def fd_kind(self):
+        return "socket:"
 
 
 DEVICES = {"krvbsim": KrvbsimDevice, "ser2net": Ser2netDevice}
@@ -281,6 +356,7 @@ class Soak:
         self.cycles = 0
         self.after_b = 0
         self.restarts = 0
+        self.stops_seen = 0  # loop stops already answered by starting it again
         self.screen_bytes = 0
         self.log_offset = 0
         self.screen = StreamCheck("screen", self)
@@ -452,9 +528,10 @@ local auto-again
             threads = int(re.search(r"Threads:\s+(\d+)", status)[1])
             # A Win32 handle to a file or device is an fd in the wineserver.
             fds = self.count_fds(f"/proc/{self.wineserver_pid()}" if self.args.wine else base)
+            links = self.device_links(base)
         except (OSError, TypeError):
             return
-        self.samples.append((time.monotonic(), rss, fds, threads))
+        self.samples.append((time.monotonic(), rss, fds, threads, links))
         if self.args.samples_file:
             print(f"{time.monotonic() - self.started:.1f} {rss} {self.rss_file} {fds} {threads}",
                   file=self.samples_file, flush=True)
@@ -472,6 +549,19 @@ local auto-again
             if os.path.dirname(target) == self.work and not target.endswith("dravel.log"):
                 transferring.add(target)
         return len(names) - len(transferring)
+
+    def device_links(self, proc):
+        """How many of dravel's fds are of the device's kind (a socket for a network port)."""
+        kind = self.device.fd_kind()
+        if kind is None:
+            return 0
+        count = 0
+        for name in os.listdir(proc + "/fd"):
+            try:
+                count += os.readlink(f"{proc}/fd/{name}").startswith(kind)
+            except OSError:
+                pass
+        return count
 
     def wineserver_pid(self):
         for pid in os.listdir("/proc"):
@@ -515,6 +605,7 @@ local auto-again
             self.read_screen(0.1)
         if self.events.counts[b"auto commands all stop"] > stops_before:
             self.restart_loop()
+        self.stops_seen = self.events.counts[b"auto commands all stop"]
 
     def restart_loop(self):
         self.type(WINE_F3 if self.args.wine else F3)
@@ -606,10 +697,11 @@ local auto-again
             for t in c.times[needle][getattr(self, "_done_" + needle.decode(), 0):]:
                 if not self.near_pull(t):
                     self.failures.add(f"{needle.decode()!r} with no pull near it", self.recent_screen)
-                    # The rest of the run still counts for memory and handles: loop again.
-                    if needle == b"auto commands all stop":
-                        self.restart_loop()
             setattr(self, "_done_" + needle.decode(), len(c.times[needle]))
+        # A stopped loop starts again (the rest of the run still counts for memory and fds).
+        if c.counts[b"auto commands all stop"] > self.stops_seen:
+            self.stops_seen = c.counts[b"auto commands all stop"]
+            self.restart_loop()
 
     def check_files(self):
         try:
@@ -657,6 +749,10 @@ local auto-again
             self.failures.add(f"RSS grew {growth} KiB after the warm-up")
         # A leak raises the floor: the fewest fds and threads seen late must match early.
         tail = [s for s in after if s[0] >= min(after[-1][0] - 60, after[len(after) * 3 // 4][0])]
+        kind = self.device.fd_kind()
+        if kind and any(s[4] != 1 for s in steady):
+            self.failures.add(f"the device's {kind} fds away from pulls: "
+                              f"{sorted(set(s[4] for s in steady))}, want 1")
         for index, what in ((2, "fds"), (3, "threads")):
             if min(s[index] for s in tail) > min(s[index] for s in before):
                 self.failures.add(f"{what} grew: {min(s[index] for s in before)} early, "
@@ -694,7 +790,9 @@ local auto-again
               f"{[round(t, 2) if t is not None else None for t in self.reconnect_times]}\n"
               f"RSS KiB first {rss[0]} min {min(rss)} max {max(rss)} last {rss[-1]}, slope after "
               f"warm-up {self.slope():.1f} KiB/h; fds {min(fds)}..{max(fds)} last {fds[-1]}; "
-              f"threads {min(threads)}..{max(threads)}\n"
+              f"threads {min(threads)}..{max(threads)}"
+              + (f"; {self.device.fd_kind()} fds {sorted(set(s[4] for s in self.samples))}"
+                 if self.device.fd_kind() else "") + "\n"
               f"failures {len(self.failures.items)}"
               + (f", first: {self.failures.items[0]}" if self.failures.items else ""),
               flush=True)
@@ -735,6 +833,7 @@ def main():
     if args.wineprefix:
         args.wineprefix = os.path.abspath(args.wineprefix)
     args.krvbsim = os.path.abspath(os.path.join(args.build, "krvbsim"))
+    args.export = os.path.join(here, "../../tools/ser2net/export.sh")
     args.fixtures = os.path.abspath(args.fixtures)
     soak = Soak(args)
     status = soak.run()
