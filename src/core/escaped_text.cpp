@@ -1,5 +1,7 @@
 #include "core/escaped_text.h"
 
+#include <cstring>
+
 namespace dravel {
 
 namespace {
@@ -10,6 +12,10 @@ int hex_digit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+// The named escapes and the bytes they stand for, position by position.
+constexpr char NAMED[] = "rnt\\";
+constexpr char MEANS[] = "\r\n\t\\";
 
 }  // namespace
 
@@ -22,31 +28,18 @@ bool unescape(std::string_view text, std::string& out) {
       continue;
     }
     if (++i == text.size()) return false;
-    switch (text[i]) {
-      case 'r':
-        out.push_back('\r');
-        break;
-      case 'n':
-        out.push_back('\n');
-        break;
-      case 't':
-        out.push_back('\t');
-        break;
-      case '\\':
-        out.push_back('\\');
-        break;
-      case 'x': {
-        if (i + 2 >= text.size()) return false;
-        int high = hex_digit(text[i + 1]);
-        int low = hex_digit(text[i + 2]);
-        if (high < 0 || low < 0) return false;
-        out.push_back(static_cast<char>(high * 16 + low));
-        i += 2;
-        break;
-      }
-      default:
-        return false;
+    if (text[i] == 'x') {
+      if (i + 2 >= text.size()) return false;
+      int high = hex_digit(text[i + 1]);
+      int low = hex_digit(text[i + 2]);
+      if (high < 0 || low < 0) return false;
+      out.push_back(static_cast<char>(high * 16 + low));
+      i += 2;
+      continue;
     }
+    const char* named = std::strchr(NAMED, text[i]);
+    if (text[i] == '\0' || named == nullptr) return false;
+    out.push_back(MEANS[named - NAMED]);
   }
   return true;
 }

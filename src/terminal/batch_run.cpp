@@ -6,6 +6,7 @@
 #include "core/console_out.h"
 #include "core/run_outcome.h"
 #include "core/state.h"
+#include "terminal/config.h"
 #include "terminal/startup.h"
 
 namespace dravel {
@@ -33,12 +34,6 @@ bool usage_error(State& s, const std::string& what) {
   return false;
 }
 
-// The options the rest of start-up reads; anything else names a script.
-bool is_other_option(const std::string& a) {
-  return a.compare(0, 2, "-p") == 0 || a.compare(0, 2, "-B") == 0 || a == "--help" ||
-         a == "--version";
-}
-
 }  // namespace
 
 bool batch_requested(const std::vector<std::string>& args) {
@@ -55,7 +50,7 @@ bool scan_batch_options(State& s) {
   std::vector<std::string> scripts;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == BATCH || is_other_option(a)) continue;
+    if (is_flag_option(a)) continue;
     if (a.compare(0, 2, "-d") == 0) {
       if (a.size() == 2) ++i;
       continue;

@@ -89,4 +89,12 @@ void check_baud_rate(State& s) {
   if (s.config.baud_rate == 0) config_error(s, "BAUDRATE not define !\n");
 }
 
+bool is_flag_option(const std::string& arg) {
+  static constexpr const char* FLAGS[] = {"--help", "--version", "--list", "-l", "--batch"};
+  if (arg.compare(0, 2, "-p") == 0 || arg.compare(0, 2, "-B") == 0) return true;
+  for (const char* flag : FLAGS)
+    if (arg == flag) return true;
+  return false;
+}
+
 }  // namespace dravel

@@ -32,6 +32,9 @@ struct Options {
   std::int64_t run_start = 0;
 };
 
+// An option that stands alone: no value follows it (-p and -B carry theirs glued on).
+bool is_flag_option(const std::string& arg);
+
 int banner_colour(const char* version);
 void print_banner(State& s);
 // Fills s.config from the defaults, the KRVB7100 text (or nullptr) and the -p options of

@@ -91,8 +91,7 @@ void scan_baud_and_script(State& s) {
     if (a.compare(0, 2, "-B") == 0) {
       long baud = 0;
       if (std::sscanf(a.c_str() + 2, "%ld", &baud) == 1) s.config.baud_rate = baud;
-    } else if (a.compare(0, 2, "-p") == 0 || a == "--help" || a == "--version" || a == "--list" ||
-               a == "-l" || a == "--batch") {
+    } else if (is_flag_option(a)) {
       continue;
     } else if (a == "--timeout") {
       ++i;
