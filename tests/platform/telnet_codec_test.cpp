@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -118,8 +119,8 @@ TEST(TelnetCodec, HostileInputStaysBounded) {
   Codec c = binary_codec();
   // A subnegotiation that never ends swallows what follows, within its cap, and one that
   // ends after too much is dropped, not taken as an answer.
-  Bytes endless = {IAC, SB, COM_PORT, 101};
-  endless.resize(100'000, 'x');
+  Bytes endless(100'000, 'x');
+  std::copy_n(Bytes{IAC, SB, COM_PORT, 101}.begin(), 4, endless.begin());
   Out o = feed(c, endless);
   EXPECT_TRUE(o.data.empty());
   feed(c, {IAC, SE, 'k'});
