@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
                                                            : static_cast<Console&>(tty_console);
   PosixSerial serial;
   SystemClock clock;
-  PosixShell shell(console);
+  PosixShell shell(console, batch);
   PosixFiles files;
   PollIdleWait idle(serial, tty_console);
   Platform io{serial, console, clock, shell, files, idle};

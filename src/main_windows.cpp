@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   WinPort serial;
   WinClock clock;
   WinFiles files;
-  WinShell shell(win_console, control);
+  WinShell shell(win_console, control, batch);
   WinIdleWait idle(serial, win_console, control.wake_event());
   Platform io{serial, console, clock, shell, files, idle};
 

@@ -6,6 +6,7 @@
 #include "core/keyboard.h"
 #include "core/program_exit.h"
 #include "core/state.h"
+#include "core/waits.h"
 #include "lineinput/prompted_input.h"
 #include "link/tx_queue.h"
 
@@ -58,9 +59,12 @@ int dos_key(State& s) {
   return dos_local(s, line);
 }
 
-// The interpreter's own messages show in the console; its result does not matter here.
+// The interpreter's own messages show in the console; its result does not matter here. A
+// batch run's command gets what is left of --timeout, so a command that never ends cannot
+// outlast it; that limit or a signal ends the run as soon as the command is over.
 int dos_local(State& s, char* argument) {
-  s.io.shell.run(skip_blanks(argument));
+  s.io.shell.run(skip_blanks(argument), batch_time_left_ms(s));
+  end_run_if_asked(s);
   return 0;
 }
 

@@ -18,15 +18,18 @@ void batch_check_deadline(State& s) {
   exit_saving_history(s, STATUS_TIMED_OUT);
 }
 
-void idle_wait(State& s, bool keys_only, std::int64_t deadline_ms) {
+void end_run_if_asked(State& s) {
   if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
   batch_check_deadline(s);
+}
+
+void idle_wait(State& s, bool keys_only, std::int64_t deadline_ms) {
+  end_run_if_asked(s);
   // Nobody reads the serial port while only a key is awaited: returning would spin.
   if (!keys_only && s.port.has_unread()) return;
   link_tend(s);
   s.io.idle.wait(idle_timeout_ms(s, deadline_ms));
-  if (int sig = pending_signal(); sig != 0) exit_saving_history(s, 128 + sig);
-  batch_check_deadline(s);
+  end_run_if_asked(s);
 }
 
 }  // namespace dravel

@@ -19,4 +19,8 @@ void idle_wait(State& s, bool keys_only = false, std::int64_t deadline_ms = NO_D
 // Ends the program with status 124 once a batch run's --timeout has passed.
 void batch_check_deadline(State& s);
 
+// Ends the program, saving the history, when a signal asked for it (128 + its number) or a
+// batch run's --timeout has passed: what every wait does before and after it blocks.
+void end_run_if_asked(State& s);
+
 }  // namespace dravel

@@ -31,11 +31,24 @@ std::int64_t nearest_deadline_ms(State& s, std::int64_t wait_deadline_ms) {
   return deadline;
 }
 
-int idle_timeout_ms(State& s, std::int64_t wait_deadline_ms) {
-  const std::int64_t deadline = nearest_deadline_ms(s, wait_deadline_ms);
+namespace {
+
+int timeout_until(State& s, std::int64_t deadline) {
   if (deadline == NO_DEADLINE) return platform::WAIT_FOREVER;
   const std::int64_t left = deadline - s.io.clock.milliseconds();
   return static_cast<int>(std::clamp<std::int64_t>(left, 0, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+int batch_time_left_ms(State& s) {
+  const Options& o = s.options;
+  if (!o.batch || o.timeout_seconds <= 0) return platform::WAIT_FOREVER;
+  return timeout_until(s, seconds_rule_deadline_ms(o.run_start, o.timeout_seconds));
+}
+
+int idle_timeout_ms(State& s, std::int64_t wait_deadline_ms) {
+  return timeout_until(s, nearest_deadline_ms(s, wait_deadline_ms));
 }
 
 }  // namespace dravel

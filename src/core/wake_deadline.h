@@ -20,6 +20,10 @@ constexpr std::int64_t seconds_rule_deadline_ms(std::int64_t start_second, std::
 // time-bound thing the state holds. This is the one place that knows them all.
 std::int64_t nearest_deadline_ms(State& s, std::int64_t wait_deadline_ms);
 
+// How long a blocking command may run: what is left of a batch run's --timeout, else
+// platform::WAIT_FOREVER.
+int batch_time_left_ms(State& s);
+
 // The idle wait's timeout for that deadline: platform::WAIT_FOREVER when there is none.
 int idle_timeout_ms(State& s, std::int64_t wait_deadline_ms);
 

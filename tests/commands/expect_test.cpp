@@ -93,6 +93,29 @@ TEST_F(BatchRunTest, TimeoutEndsALongRunWith124) {
   EXPECT_NE(rig.console.screen.find("the run took longer than 10 s"), std::string::npos);
 }
 
+// A shell command gets what is left of --timeout, and a run whose time ran out in it ends
+// there, not at the next wait.
+TEST_F(BatchRunTest, ShellCommandsGetWhatIsLeftOfTheTimeout) {
+  std::vector<int> limits;
+  rig.shell.on_run = [&] { rig.clock.ms += 4000; };
+  EXPECT_EQ(run("local dos one\nlocal dos two\n", {"--timeout", "10"}), 0);
+  ASSERT_EQ(rig.shell.limits_ms.size(), 2u);
+  EXPECT_GT(rig.shell.limits_ms[0], 10'000);  // more than 10 whole seconds, as every limit
+  EXPECT_LE(rig.shell.limits_ms[0], 11'000);
+  EXPECT_EQ(rig.shell.limits_ms[0] - rig.shell.limits_ms[1], 4000);
+
+  rig.state = std::make_unique<State>(rig.io);
+  rig.shell.limits_ms.clear();
+  rig.shell.on_run = [&] { rig.clock.ms += 60'000; };  // ended by the limit
+  EXPECT_EQ(run("local dos hangs\nlocal exit 5\n", {"--timeout", "10"}), 124);
+  EXPECT_EQ(rig.shell.commands.back(), "hangs");
+
+  rig.state = std::make_unique<State>(rig.io);
+  rig.shell.limits_ms.clear();
+  EXPECT_EQ(run("local dos free\n"), 0);
+  EXPECT_EQ(rig.shell.limits_ms, std::vector<int>{platform::WAIT_FOREVER});
+}
+
 TEST_F(BatchRunTest, ScriptsNamedRunInOrderAndAMissingOneFailsTheRun) {
   std::string first = dir.write("1.scr", "local echo one\n");
   std::string second = dir.write("2.scr", "local echo two\n");

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "platform/posix/posix_shell.h"
 #include "platform/posix/terminal_mode.h"
 #include "support/fakes.h"
 
@@ -137,14 +136,6 @@ TEST(TtyConsole, InputThatIsNotATerminalIsTakenAsItComesUntilItsEnd) {
   EXPECT_EQ(console.input_fd(), -1);      // at its end: never polled again
   EXPECT_EQ(console.read_key_byte(), 0);  // and never waited on
   ::close(fds[0]);
-}
-
-TEST(PosixShell, RunsWithTheTerminalInItsNormalModeAndReportsTheStatus) {
-  test::FakeConsole console;
-  PosixShell shell(console);
-  EXPECT_EQ(shell.run("exit 3"), 3);
-  EXPECT_EQ(console.raw_switches, 2);
-  EXPECT_TRUE(console.raw);
 }
 
 }  // namespace

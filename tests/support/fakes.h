@@ -92,8 +92,12 @@ class FakeIdle : public platform::IdleWait {
 class FakeShell : public platform::Shell {
  public:
   std::vector<std::string> commands;
-  int run(const std::string& command_line) override {
+  std::vector<int> limits_ms;
+  std::function<void()> on_run;  // e.g. a command that takes its time on the manual clock
+  int run(const std::string& command_line, int limit_ms) override {
     commands.push_back(command_line);
+    limits_ms.push_back(limit_ms);
+    if (on_run) on_run();
     return 0;
   }
 };

@@ -251,7 +251,7 @@ def stop_krvbsim(sim, link):
         os.unlink(link)
 
 
-def batch_run(args, env, work, script, want_status, want_text):
+def batch_run(args, env, work, script, want_status, want_text, options=()):
     """dravel.exe --batch on COM5 with no console: NUL for input, a pipe for output."""
     sim, pty_path = start_krvbsim(args.krvbsim, ["--go-text", "\\r\\nhello: PASS\\r\\n"])
     link = os.path.join(args.wineprefix, "dosdevices", "com5")
@@ -261,9 +261,10 @@ def batch_run(args, env, work, script, want_status, want_text):
     with open(os.path.join(work, "test.scr"), "w") as f:
         f.write(script)
     try:
-        done = subprocess.run([args.wine, args.dravel, "--batch", "-d", "COM5", "test.scr"],
-                              env=env, cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=WAIT_S * 2)
+        argv = [args.wine, args.dravel, "--batch", *options, "-d", "COM5", "test.scr"]
+        done = subprocess.run(argv, env=env, cwd=work, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=WAIT_S * 2)
     finally:
         stop_krvbsim(sim, link)
     out = done.stdout.decode("latin-1")
@@ -283,6 +284,13 @@ def run_batch_checks(args, env, work):
     batch_run(args, env, work, "go\nlocal expect -t 1 hello: FAIL\n", 3,
               'expect: "hello: FAIL" not seen within 1 s')
     print("wine: --batch ended with status 3 on a text that never came")
+    # ping waits a second between its 60 echoes: a shell command that would outlast the run.
+    started = time.monotonic()
+    batch_run(args, env, work, "local dos ping -n 60 127.0.0.1\nlocal exit 5\n", 124,
+              "the run took longer than 3 s", ("--timeout", "3"))
+    if time.monotonic() - started > 30:
+        raise AssertionError("--timeout did not end the shell command in time")
+    print("wine: --timeout ended a batch run inside a shell command, status 124")
 
 
 def run(args):

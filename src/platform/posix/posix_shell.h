@@ -1,18 +1,24 @@
 #pragma once
+#include <string>
+
 #include "platform/console.h"
 #include "platform/shell.h"
 
 namespace dravel::platform {
 
 // Runs a command line with the terminal in its normal mode, so interactive programs work.
+// A batch run's commands run in a process group of their own, so that a limit or a signal
+// can end everything a command started.
 class PosixShell : public Shell {
  public:
-  explicit PosixShell(Console& console) : console_(console) {}
-  // The command's exit status, or -1 when it could not run or was killed.
-  int run(const std::string& command_line) override;
+  PosixShell(Console& console, bool batch) : console_(console), batch_(batch) {}
+  int run(const std::string& command_line, int limit_ms) override;
 
  private:
+  int run_bounded(const std::string& command_line, int limit_ms);
+
   Console& console_;
+  bool batch_;
 };
 
 }  // namespace dravel::platform
