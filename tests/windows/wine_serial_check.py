@@ -181,15 +181,20 @@ def run_network(args):
             args.krvbsim,
             ["--dump", f"80010000:{len(data):x}:{work}/memory", "--regs", f"{work}/regs"])
         port = free_port()
-        ser2net = subprocess.Popen([args.ser2net_export, pty_path, str(port), "rfc2217", work],
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        url = f"rfc2217://127.0.0.1:{port}"
-        console = None
-        try:
+
+        def start_ser2net():
+            proc = subprocess.Popen([args.ser2net_export, pty_path, str(port), "rfc2217", work],
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
             end_at = time.monotonic() + WAIT_S
             while not listening(port) and time.monotonic() < end_at:
                 time.sleep(0.05)
+            return proc
+
+        ser2net = start_ser2net()
+        url = f"rfc2217://127.0.0.1:{port}"
+        console = None
+        try:
             env["DRAVELHIS"] = "dravel.his"
             console = Console([args.wine, args.dravel, "-B115200", "-d", url], env, work)
             console.wait_for(f"PORT = {url}", "the port line")
@@ -198,6 +203,11 @@ def run_network(args):
                 raise AssertionError(f"{url} did not open cleanly:\n" + plain(console.screen))
             console.type(b"sr gp 80001234\r")
             console.wait_for("sr gp 80001234", "echo of the typed line through ser2net")
+            # The server goes away and comes back: a lost device, then the same link again.
+            end(ser2net)
+            console.wait_for("serial device lost", "the loss of the server")
+            ser2net = start_ser2net()
+            console.wait_for(f"serial device back: {url}", "the server back")
             dload_then_esc(console, "002001:")
         finally:
             if console is not None:
@@ -210,7 +220,8 @@ def run_network(args):
         with open(os.path.join(work, "memory"), "rb") as f:
             if f.read() != data:
                 raise AssertionError("dload through ser2net did not land whole")
-        print("wine: rfc2217 through ser2net: banner, a command and a dload")
+        print("wine: rfc2217 through ser2net: banner, a command, the server lost and back, "
+              "and a dload")
 
 
 def wineserver(wine):
