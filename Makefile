@@ -51,9 +51,11 @@ soak-smoke: build
 	python3 tests/soak/soak.py --build build/release --seconds 120 --pull-every 30 \
 	  --report-every 60 --warmup 30
 
-# The same through a real ser2net on loopback (dravel on rfc2217://), ser2net restarted for a
-# pull while krvbsim, the board, lives on.
-SOAK_REMOTE = python3 tests/soak/soak.py --build build/release --transport rfc2217 --restart ser2net
+# The same through a real ser2net on loopback (dravel on rfc2217://, or socket:// with
+# SOAK_TRANSPORT=socket), ser2net restarted for a pull while krvbsim, the board, lives on.
+SOAK_TRANSPORT ?= rfc2217
+SOAK_REMOTE = python3 tests/soak/soak.py --build build/release --transport $(SOAK_TRANSPORT) \
+  --restart ser2net
 soak-remote: build
 	$(PREREQS) test
 	$(SOAK_REMOTE) --seconds $(SOAK_SECONDS)

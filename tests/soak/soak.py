@@ -14,7 +14,8 @@ return reconnected within 2 s; no stall; RSS, fds and threads flat after the war
 Exit status 0 only when every check held.
 
 The device is one class (KrvbsimDevice): --transport/--restart pick another, such as
-ser2net in front of krvbsim, dravel on -d rfc2217://, ser2net restarted (Ser2netDevice).
+ser2net in front of krvbsim, dravel on -d rfc2217:// or socket://, ser2net restarted
+(Ser2netDevice).
 """
 import argparse
 import os
@@ -273,7 +274,8 @@ class Ser2netDevice(KrvbsimDevice):
     """The same loop through ser2net, restarted instead of krvbsim (--restart ser2net).
 
     krvbsim (the board) starts once and lives on; ser2net serves its pty on a loopback port
-    with telnet(rfc2217) and dravel connects by URL. A pull ends ser2net, and the return
+    with telnet(rfc2217), or as a raw TCP socket (--transport socket), and dravel connects by
+    URL. A pull ends ser2net, and the return
     starts it again on the same port. The monitor goes on, so a stream in flight at a pull
     may be cut or lose its head on dravel's side; every other stream comes whole, in order.
     """
@@ -288,14 +290,14 @@ class Ser2netDevice(KrvbsimDevice):
         self.pulled = []  # when ser2net was ended
 
     def dravel_device(self):
-        return f"rfc2217://127.0.0.1:{self.tcp_port}"
+        return f"{self.args.transport}://127.0.0.1:{self.tcp_port}"
 
     def start(self):
         if self.proc is None:
             super().start()
         log = open(os.path.join(self.work, "ser2net.log"), "ab")
         self.ser2net = subprocess.Popen(
-            [self.args.export, self.port, str(self.tcp_port), "rfc2217",
+            [self.args.export, self.port, str(self.tcp_port), self.args.transport,
              os.path.join(self.work, "ser2net")], stdout=log, stderr=subprocess.STDOUT)
         log.close()
         # Listening, seen without connecting: a trial connection would be a client of its own.
@@ -816,8 +818,9 @@ def main():
     p.add_argument("--samples-file", action="store_true",
                    help="keep time, RssAnon, RssFile (KiB), fds, threads in samples.txt")
     p.add_argument("--work", help="directory for the run's files (default: a new temporary one)")
-    p.add_argument("--transport", default="pty", choices=["pty", "rfc2217"],
-                   help="how dravel reaches the device (rfc2217 goes with --restart ser2net)")
+    p.add_argument("--transport", default="pty", choices=["pty", "rfc2217", "socket"],
+                   help="how dravel reaches the device (rfc2217 and socket go with --restart "
+                   "ser2net)")
     p.add_argument("--restart", default="krvbsim", choices=sorted(DEVICES),
                    help="what is ended and started again for a pull")
     p.add_argument("--fixtures", default=os.path.join(here, "../fixtures"))
@@ -825,8 +828,8 @@ def main():
     p.add_argument("--wineprefix", help="the Wine prefix whose dosdevices/com5 is linked")
     p.add_argument("--dravel", help="the dravel to run (default: in --build)")
     args = p.parse_args()
-    if (args.transport == "rfc2217") != (args.restart == "ser2net"):
-        p.error("--transport rfc2217 and --restart ser2net go together")
+    if (args.transport != "pty") != (args.restart == "ser2net"):
+        p.error("--transport rfc2217 or socket and --restart ser2net go together")
     args.dravel = os.path.abspath(args.dravel or os.path.join(args.build, "dravel"))
     if args.wine and not args.wineprefix:
         p.error("--wine needs --wineprefix")
