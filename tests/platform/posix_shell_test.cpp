@@ -1,11 +1,15 @@
 // Shell commands, as a terminal runs them and as a batch run bounds them.
 #include "platform/posix/posix_shell.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "core/signal_flag.h"
@@ -16,13 +20,31 @@
 namespace dravel::platform {
 namespace {
 
-// Not there, or ended and waiting for its new parent to collect it.
-bool running(int pid) {
+// A process's state letter and process group, from /proc; state 0 when it is gone.
+struct ProcState {
+  char state = 0;
+  int group = 0;
+};
+ProcState proc_state(int pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
-  if (!std::getline(stat, line)) return false;
-  const std::size_t close = line.rfind(')');
-  return close == std::string::npos || line.compare(close + 1, 3, " Z ") != 0;
+  ProcState p;
+  if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) return p;
+  std::istringstream rest(line.substr(line.rfind(')') + 1));
+  int parent = 0;
+  rest >> p.state >> parent >> p.group;
+  return p;
+}
+
+// Not there, or ended and waiting for its new parent to collect it, within a second: a
+// killed process takes a moment to go.
+bool running(int pid) {
+  for (int i = 0; i < 100; ++i) {
+    const char state = proc_state(pid).state;
+    if (state == 0 || state == 'Z') return false;
+    ::usleep(10'000);
+  }
+  return true;
 }
 
 TEST(PosixShell, RunsWithTheTerminalInItsNormalModeAndReportsTheStatus) {
@@ -35,15 +57,43 @@ TEST(PosixShell, RunsWithTheTerminalInItsNormalModeAndReportsTheStatus) {
   }
 }
 
-// A command that would outlive its limit, or the program, is ended with what it started.
+// Standard input as a CI job gives it (/dev/null), or a terminal, for one test.
+class StdinFrom {
+ public:
+  explicit StdinFrom(bool terminal) : saved_(::dup(STDIN_FILENO)) {
+    int fd = ::open("/dev/null", O_RDONLY);
+    if (terminal) {
+      ::close(fd);
+      EXPECT_EQ(::openpty(&master_, &fd, nullptr, nullptr, nullptr), 0);
+    }
+    ::dup2(fd, STDIN_FILENO);
+    ::close(fd);
+  }
+  ~StdinFrom() {
+    ::dup2(saved_, STDIN_FILENO);
+    ::close(saved_);
+    if (master_ >= 0) ::close(master_);
+  }
+
+ private:
+  int saved_;
+  int master_ = -1;
+};
+
+// A command that would outlive its limit, or the program, is ended with what it started;
+// started from a terminal, it stays in the foreground and only the command itself is ended.
 TEST(PosixShell, BatchCommandsEndAtTheLimitOrASignalWithWhatTheyStarted) {
   struct Case {
     const char* name;
     int limit_ms;
     bool signal;
+    bool terminal;
   };
-  const Case cases[] = {{"limit", 300, false}, {"signal", WAIT_FOREVER, true}};
+  const Case cases[] = {{"limit", 300, false, false},
+                        {"signal", WAIT_FOREVER, true, false},
+                        {"limit, from a terminal", 300, false, true}};
   for (const Case& c : cases) {
+    StdinFrom in(c.terminal);
     test::TempDir dir;
     const std::string pid_file = dir.file("pid");
     test::FakeConsole console;
@@ -60,8 +110,12 @@ TEST(PosixShell, BatchCommandsEndAtTheLimitOrASignalWithWhatTheyStarted) {
     if (!c.signal) {
       ASSERT_FALSE(pid.empty()) << c.name;
     }
-    if (!pid.empty()) {
+    if (!pid.empty() && !c.terminal) {
       EXPECT_FALSE(running(std::stoi(pid))) << c.name << ": sleep still runs";
+    }
+    if (!pid.empty() && c.terminal) {
+      EXPECT_EQ(proc_state(std::stoi(pid)).group, ::getpgrp()) << "not in the foreground group";
+      ::kill(std::stoi(pid), SIGKILL);
     }
     EXPECT_TRUE(console.raw);
   }

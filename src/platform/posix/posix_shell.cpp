@@ -49,11 +49,11 @@ void reap(pid_t pid) {
   }
 }
 
-// The command and whatever it started: asked to end, then killed.
-void end_group(pid_t pid, int pidfd) {
-  ::kill(-pid, SIGTERM);
+// The command (with `target` -pid, whatever it started too): asked to end, then killed.
+void end_command(pid_t target, int pidfd) {
+  ::kill(target, SIGTERM);
   wait_for_child(pidfd, END_GRACE_MS);
-  ::kill(-pid, SIGKILL);
+  ::kill(target, SIGKILL);
 }
 
 }  // namespace
@@ -74,8 +74,15 @@ int PosixShell::run_bounded(const std::string& command_line, int limit_ms) {
   sigemptyset(&defaults);
   for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
   ::posix_spawnattr_setsigdefault(&attr, &defaults);
-  ::posix_spawnattr_setpgroup(&attr, 0);
-  ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+  // A group of its own lets the limit end what the command started. Not when the run was
+  // started from a terminal: there a command that reads it must stay in the foreground.
+  const bool own_group = ::isatty(STDIN_FILENO) != 1;
+  short flags = POSIX_SPAWN_SETSIGDEF;
+  if (own_group) {
+    ::posix_spawnattr_setpgroup(&attr, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  ::posix_spawnattr_setflags(&attr, flags);
   const char* argv[] = {"sh", "-c", command_line.c_str(), nullptr};
   pid_t pid = -1;
   const int spawned =
@@ -95,7 +102,7 @@ int PosixShell::run_bounded(const std::string& command_line, int limit_ms) {
     }
     const std::int64_t left = deadline < 0 ? WAIT_FOREVER : deadline - monotonic_ms();
     if (pending_signal() != 0 || (deadline >= 0 && left <= 0)) {
-      end_group(pid, pidfd);
+      end_command(own_group ? -pid : pid, pidfd);
       reap(pid);
       status = -1;
       break;

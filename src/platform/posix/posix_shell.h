@@ -7,8 +7,8 @@
 namespace dravel::platform {
 
 // Runs a command line with the terminal in its normal mode, so interactive programs work.
-// A batch run's commands run in a process group of their own, so that a limit or a signal
-// can end everything a command started.
+// A batch run's commands run in a process group of their own (unless standard input is a
+// terminal, which they may read), so that a limit or a signal ends everything they started.
 class PosixShell : public Shell {
  public:
   PosixShell(Console& console, bool batch) : console_(console), batch_(batch) {}
