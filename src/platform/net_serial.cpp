@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/signal_flag.h"
+
 namespace dravel::platform {
 
 namespace {
@@ -82,18 +84,21 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
   std::vector<std::uint8_t> out;
   for (const Request& r : REQUESTS) codec_.request(r.local, r.option, out);
   if (!send_raw(out)) return {};
+  // A signal (Ctrl-C at start-up) ends the wait: the program is ending, and says nothing of
+  // a line it never finished setting up.
+  auto ending = [] { return pending_signal() != 0; };
   auto wait_for = [&](auto done) {
     const std::int64_t deadline = std::min(socket_.now_ms() + answer_ms, open_end_ms_);
     while (!done()) {
       const std::int64_t left = deadline - socket_.now_ms();
-      if (left <= 0) return false;
+      if (left <= 0 || ending()) return false;
       socket_.wait_readable(static_cast<int>(left));
       if (pump() < 0) return false;
     }
     return true;
   };
   const std::string refused = "baud rate " + std::to_string(baud) + " refused by " + name;
-  if (!wait_for([&] { return settled(); }) && failed_) return {};
+  if (!wait_for([&] { return settled(); }) && (failed_ || ending())) return {};
   if (codec_.local(COM_PORT) != Codec::Q::Yes)
     return refused + " (the server does not take the COM port option); the line keeps its rate";
 
@@ -112,7 +117,7 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
       if (!codec_.answer(s.code)) return false;
     return true;
   });
-  if (failed_) return {};
+  if (failed_ || ending()) return {};
   std::optional<std::uint32_t> set = codec_.answer(SET_BAUDRATE);
   if (!set) return refused + " (no answer from the server); the line may keep its previous rate";
   if (*set != rate)

@@ -3,11 +3,14 @@
 #include "platform/net_serial.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "core/signal_flag.h"
 
 namespace dravel::platform {
 namespace {
@@ -136,6 +139,17 @@ TEST(NetSerial, AReconnectToASilentServerCostsItsShortLimitOnly) {
   const std::int64_t before = sock.clock;
   EXPECT_TRUE(net.open("rfc2217://h:1", 115200).ok);
   EXPECT_LE(sock.clock - before, net.reconnect_ms);
+}
+
+TEST(NetSerial, ASignalEndsTheWaitForASilentServerAtOnceWithoutAWarning) {
+  FakeSocket sock;
+  NetSerial net(sock);
+  record_signal(SIGINT);
+  OpenResult r = net.open("rfc2217://h:1", 115200);
+  clear_signal();
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.warning, "");
+  EXPECT_EQ(sock.clock, 0);  // 3 s of the answers' limit without it
 }
 
 TEST(NetSerial, AsksForEightNoneOneWithoutFlowControl) {
