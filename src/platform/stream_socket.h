@@ -10,7 +10,8 @@ class StreamSocket {
  public:
   virtual ~StreamSocket() = default;
   // Connects with TCP_NODELAY (every packet answer is a small write). Empty when connected,
-  // else why not; gives up after `timeout_ms`.
+  // else why not; gives up after `timeout_ms`. A name is looked up once in a run: later
+  // connects to it (reconnects) go to the addresses found then, without a lookup.
   virtual std::string connect(const std::string& host, int port, int timeout_ms) = 0;
   virtual void close() = 0;
   virtual bool is_open() const = 0;

@@ -19,8 +19,9 @@ namespace dravel::platform {
 namespace {
 
 // One address: empty when connected within the time left, else why not.
-std::string connect_one(int fd, const addrinfo& a, std::int64_t deadline) {
-  if (::connect(fd, a.ai_addr, a.ai_addrlen) == 0) return {};
+std::string connect_one(int fd, const FoundAddress& a, std::int64_t deadline) {
+  const auto* address = reinterpret_cast<const sockaddr*>(a.sockaddr_bytes.data());
+  if (::connect(fd, address, static_cast<socklen_t>(a.sockaddr_bytes.size())) == 0) return {};
   if (errno != EINPROGRESS) return std::strerror(errno);
   for (;;) {
     const std::int64_t left = deadline - steady_ms();
@@ -48,22 +49,27 @@ std::int64_t PosixSocket::now_ms() const {
 std::string PosixSocket::connect(const std::string& host, int port, int timeout_ms) {
   close();
   failure_.clear();
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  if (int e = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); e != 0)
-    return "unknown host " + host + " (" + ::gai_strerror(e) + ")";
+  const std::vector<FoundAddress>* found = addresses_.find(host, port);
+  if (found == nullptr) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const std::string service = std::to_string(port);
+    if (int e = lookup(host.c_str(), service.c_str(), &hints, &list); e != 0)
+      return "unknown host " + host + " (" + ::gai_strerror(e) + ")";
+    found = &addresses_.keep(host, port, list);
+    ::freeaddrinfo(list);
+  }
   const std::int64_t deadline = steady_ms() + timeout_ms;
   std::string why = "no address for " + host;
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+  for (const FoundAddress& a : *found) {
+    int fd = ::socket(a.family, a.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.protocol);
     if (fd < 0) {
       why = std::strerror(errno);
       continue;
     }
-    why = connect_one(fd, *a, deadline);
+    why = connect_one(fd, a, deadline);
     if (why.empty()) {
       int one = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -72,7 +78,6 @@ std::string PosixSocket::connect(const std::string& host, int port, int timeout_
     }
     ::close(fd);
   }
-  ::freeaddrinfo(found);
   return why;
 }
 

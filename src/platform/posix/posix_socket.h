@@ -1,5 +1,8 @@
 #pragma once
 // A non-blocking TCP connection on POSIX sockets.
+#include <netdb.h>
+
+#include "platform/found_addresses.h"
 #include "platform/stream_socket.h"
 
 namespace dravel::platform {
@@ -19,12 +22,15 @@ class PosixSocket : public StreamSocket {
   int fd() const { return fd_; }
   // A send that makes no progress for this long gives up (the far end takes nothing).
   int stall_limit_ms = 30'000;
+  // How a name is looked up: once per name and port in a run (FoundAddresses).
+  int (*lookup)(const char*, const char*, const addrinfo*, addrinfo**) = ::getaddrinfo;
 
  private:
   long fail(std::string why);
 
   int fd_ = -1;
   std::string failure_;
+  FoundAddresses addresses_;
 };
 
 }  // namespace dravel::platform

@@ -46,25 +46,31 @@ std::string WinSocket::connect(const std::string& host, int port, int timeout_ms
   close();
   failure_.clear();
   if (!started_) return "Winsock is not available";
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0)
-    return "unknown host " + host + " (" + socket_error() + ")";
+  const std::vector<FoundAddress>* found = addresses_.find(host, port);
+  if (found == nullptr) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* list = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0)
+      return "unknown host " + host + " (" + socket_error() + ")";
+    found = &addresses_.keep(host, port, list);
+    ::freeaddrinfo(list);
+  }
   const std::int64_t deadline = now_ms() + timeout_ms;
   std::string why = "no address for " + host;
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    SOCKET s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+  for (const FoundAddress& a : *found) {
+    SOCKET s = ::socket(a.family, a.socktype, a.protocol);
     if (s == INVALID_SOCKET) {
       why = socket_error();
       continue;
     }
     u_long nonblocking = 1;
     ::ioctlsocket(s, FIONBIO, &nonblocking);
-    bool connected = ::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0;
+    const auto* address = reinterpret_cast<const sockaddr*>(a.sockaddr_bytes.data());
+    bool connected = ::connect(s, address, static_cast<int>(a.sockaddr_bytes.size())) == 0;
     if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
       const std::int64_t left = deadline - now_ms();
       if (left > 0 && wait_writable(s, static_cast<int>(left))) {
@@ -89,7 +95,6 @@ std::string WinSocket::connect(const std::string& host, int port, int timeout_ms
     }
     ::closesocket(s);
   }
-  ::freeaddrinfo(found);
   return why;
 }
 

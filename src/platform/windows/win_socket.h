@@ -2,6 +2,7 @@
 // A TCP connection on Winsock, with an event the idle wait can sleep on.
 #include <winsock2.h>
 
+#include "platform/found_addresses.h"
 #include "platform/stream_socket.h"
 
 namespace dravel::platform {
@@ -37,6 +38,7 @@ class WinSocket : public StreamSocket {
   HANDLE event_ = nullptr;
   bool started_ = false;
   std::string failure_;
+  FoundAddresses addresses_;
 };
 
 }  // namespace dravel::platform

@@ -1,0 +1,62 @@
+// The POSIX socket against a loopback listener: a name is looked up once in a run, so a
+// reconnect does not wait on name servers that are out of reach.
+#include "platform/posix/posix_socket.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace dravel::platform {
+namespace {
+
+int lookups = 0;
+bool name_servers_down = false;
+
+int counting_lookup(const char* host, const char* service, const addrinfo* hints,
+                    addrinfo** found) {
+  ++lookups;
+  return name_servers_down ? EAI_AGAIN : ::getaddrinfo(host, service, hints, found);
+}
+
+struct Listener {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  Listener() {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), len), 0);
+    EXPECT_EQ(::listen(fd, 4), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~Listener() { ::close(fd); }
+};
+
+TEST(PosixSocket, ANameIsLookedUpOnceAndReconnectsGoToWhatWasFound) {
+  Listener board, other;
+  PosixSocket sock;
+  sock.lookup = counting_lookup;
+  lookups = 0;
+  name_servers_down = true;  // a failed lookup is not kept
+  EXPECT_NE(sock.connect("localhost", board.port, 1000).find("unknown host localhost"),
+            std::string::npos);
+  name_servers_down = false;
+  EXPECT_EQ(sock.connect("localhost", board.port, 1000), "");
+  EXPECT_EQ(lookups, 2);
+
+  name_servers_down = true;  // the network went; the reconnect needs no name server
+  sock.close();
+  EXPECT_EQ(sock.connect("localhost", board.port, 1000), "");
+  EXPECT_TRUE(sock.is_open());
+  EXPECT_EQ(lookups, 2);
+
+  name_servers_down = false;  // another port is another lookup
+  EXPECT_EQ(sock.connect("localhost", other.port, 1000), "");
+  EXPECT_EQ(lookups, 3);
+}
+
+}  // namespace
+}  // namespace dravel::platform
