@@ -41,20 +41,20 @@ TEST(PosixSocket, ANameIsLookedUpOnceAndReconnectsGoToWhatWasFound) {
   sock.lookup = counting_lookup;
   lookups = 0;
   name_servers_down = true;  // a failed lookup is not kept
-  EXPECT_NE(sock.connect("localhost", board.port, 1000).find("unknown host localhost"),
+  EXPECT_NE(sock.connect("127.0.0.1", board.port, 1000).find("unknown host 127.0.0.1"),
             std::string::npos);
   name_servers_down = false;
-  EXPECT_EQ(sock.connect("localhost", board.port, 1000), "");
+  EXPECT_EQ(sock.connect("127.0.0.1", board.port, 1000), "");
   EXPECT_EQ(lookups, 2);
 
   name_servers_down = true;  // the network went; the reconnect needs no name server
   sock.close();
-  EXPECT_EQ(sock.connect("localhost", board.port, 1000), "");
+  EXPECT_EQ(sock.connect("127.0.0.1", board.port, 1000), "");
   EXPECT_TRUE(sock.is_open());
   EXPECT_EQ(lookups, 2);
 
   name_servers_down = false;  // another port is another lookup
-  EXPECT_EQ(sock.connect("localhost", other.port, 1000), "");
+  EXPECT_EQ(sock.connect("127.0.0.1", other.port, 1000), "");
   EXPECT_EQ(lookups, 3);
 }
 
