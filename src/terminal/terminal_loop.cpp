@@ -143,9 +143,11 @@ bool pass(State& s) {
   if (s.options.batch) {
     batch_check_deadline(s);
     if (!a.active() && !batch_next_script(s)) return false;
-    // A device gone fails the run at once rather than waiting for it to come back.
-    link_check(s);
   }
+  // A device gone fails a batch run at once rather than waiting for it to come back, and
+  // stops running scripts as it stops a command: the line a script was sending may be cut,
+  // and a board that lived on (behind a network port) prints no prompt for its next line.
+  if (s.options.batch || a.active()) link_check(s);
   int bits = 0;
   KeyCode current = 0;
   PassWork work;

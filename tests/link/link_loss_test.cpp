@@ -163,6 +163,9 @@ TEST(LostMidCommand, TheBoardThatLivesOnIsBroughtOutOfTheCutCommand) {
       {"mid packet", dload + bin + " 80010000\r", 4 + 9 + 100},
       {"dsave", fkey(10) + fkey(4) + dir.file("out") + " 80010000 1000\r", 4 + 9 + 1},
       {"s-records", fkey(4) + mot + "\r", 4 + 2 + 10},
+      // A CR typed for a prompt, then the monitor has "he" of the script's line when the line
+      // goes, and the script stops.
+      {"a script's line", fkey(3) + dir.write("s.scr", "help\nlocal echo never\n") + "\r\r", 1 + 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
