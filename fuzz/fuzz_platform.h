@@ -44,7 +44,7 @@ class Idle : public platform::IdleWait {
 
 class Shell : public platform::Shell {
  public:
-  int run(const std::string&) override { return 0; }
+  int run(const std::string&, int) override { return 0; }
 };
 
 class NoFiles : public platform::Files {
