@@ -88,6 +88,12 @@ bool count(const std::string& v, std::uint64_t& field) {
   return parse_number(v, 10, UINT64_MAX, field) && field > 0;
 }
 
+// A file name: anything but empty.
+bool file_name(const std::string& v, std::string& field) {
+  field = v;
+  return !v.empty();
+}
+
 bool per_mille(const std::string& v, std::uint32_t& field) {
   std::uint64_t n = 0;
   if (!parse_number(v, 10, 1000, n)) return false;
@@ -104,10 +110,7 @@ const ValueOption VALUE_OPTIONS[] = {
        return true;
      }},
     {"--wire-log", "a file name",
-     [](Options& o, const std::string& v) {
-       o.wire_log = v;
-       return !v.empty();
-     }},
+     [](Options& o, const std::string& v) { return file_name(v, o.wire_log); }},
     {"--load", "FILE@ADDR",
      [](Options& o, const std::string& v) {
        Preload p;
@@ -123,17 +126,11 @@ const ValueOption VALUE_OPTIONS[] = {
        return true;
      }},
     {"--regs", "a file name",
-     [](Options& o, const std::string& v) {
-       o.regs_file = v;
-       return !v.empty();
-     }},
+     [](Options& o, const std::string& v) { return file_name(v, o.regs_file); }},
     {"--go-text", "a text (\\r \\n \\t \\\\ \\xHH escapes)",
      [](Options& o, const std::string& v) { return dravel::unescape(v, o.go_text); }},
     {"--stats", "a file name",
-     [](Options& o, const std::string& v) {
-       o.stats_file = v;
-       return !v.empty();
-     }},
+     [](Options& o, const std::string& v) { return file_name(v, o.stats_file); }},
     {"--stream-seed", "a number",
      [](Options& o, const std::string& v) {
        return parse_number(v, 10, UINT64_MAX, o.stream_seed);
