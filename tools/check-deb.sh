@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the .deb that make package built with apt, checks what it put in place, and
-# removes it again. Needs root or sudo; refuses when a dravel package is installed already.
+# Checks the .deb that make package built with lintian (any error or warning fails; info
+# tags do not), installs it with apt, checks what it put in place, and removes it again.
+# Needs root or sudo; refuses when a dravel package is installed already.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,11 @@ if dpkg -s dravel >/dev/null 2>&1; then
   echo "check-deb: a dravel package is installed already; not touching it" >&2
   exit 1
 fi
+command -v lintian >/dev/null || { echo "check-deb: lintian is not installed" >&2; exit 1; }
+# Lintian's own notice about running as root is not a finding.
+lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2) ||
+  { echo "check-deb: lintian finds errors or warnings in $(basename "$deb")" >&2; exit 1; }
+
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -qq "$@"; }
@@ -26,7 +32,7 @@ man -w dravel >/dev/null || fail "man -w dravel finds no page"
 man -w krvbsim >/dev/null || fail "man -w krvbsim finds no page"
 completion=/usr/share/bash-completion/completions/dravel
 bash -c "source $completion && complete -p dravel" >/dev/null || fail "no completion in $completion"
-for doc in README.md LICENSE; do
+for doc in README.md copyright changelog.gz; do
   [ -f /usr/share/doc/dravel/$doc ] || fail "no /usr/share/doc/dravel/$doc"
 done
 apt_get remove dravel >/dev/null

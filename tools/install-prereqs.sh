@@ -20,6 +20,7 @@ libclang-rt-14-dev    fuzz
 man-db                ci
 dpkg-dev              package
 file                  package
+lintian               package
 g++-mingw-w64-x86-64  windows
 wine64                windows
 googletest            windows
