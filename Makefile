@@ -12,8 +12,9 @@ build:
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 
+# Ending dravel by its keys (ESC, F10 F2) ends the target with status 0 (tools/demo_run.sh).
 demo: build
-	./build/release/krvbsim -- ./build/release/dravel
+	tools/demo_run.sh ./build/release/krvbsim -- ./build/release/dravel
 
 # The same board behind a real ser2net on loopback, dravel connected by rfc2217:// (README).
 demo-remote: build

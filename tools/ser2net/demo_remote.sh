@@ -5,13 +5,16 @@ set -euo pipefail
 build=${1:-build/release}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-sim_pid= ser2net_pid=
+sim_pid='' ser2net_pid=''
 cleanup() {
   [ -z "$ser2net_pid" ] || kill "$ser2net_pid" 2>/dev/null || true
   [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+for program in krvbsim dravel; do
+  [ -x "$build/$program" ] || { echo "demo: no $build/$program; build it first" >&2; exit 127; }
+done
 
 "$build/krvbsim" --baud 115200 >"$work/krvbsim.out" &
 sim_pid=$!
@@ -24,9 +27,17 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 ser2net_pid=$!
 # Listening, seen without connecting: a trial connection would take the monitor's banner.
 hex=$(printf ':%04X ' "$port")
+listening=false
 for _ in $(seq 200); do
-  grep -q "$hex.* 0A " /proc/net/tcp 2>/dev/null && break
+  if grep -q "$hex.* 0A " /proc/net/tcp 2>/dev/null; then listening=true; break; fi
+  kill -0 "$ser2net_pid" 2>/dev/null || break
   sleep 0.05
 done
+if ! $listening; then
+  echo "demo: ser2net did not start listening on 127.0.0.1:$port:" >&2
+  cat "$work/ser2net.log" >&2
+  exit 1
+fi
 echo "ser2net exports $device on 127.0.0.1:$port"
-"$build/dravel" -B115200 -d "rfc2217://127.0.0.1:$port"
+# Ending dravel by its keys ends the demo with status 0 (demo_run.sh).
+"$here/../demo_run.sh" "$build/dravel" -B115200 -d "rfc2217://127.0.0.1:$port"
