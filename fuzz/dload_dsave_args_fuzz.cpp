@@ -13,7 +13,7 @@
 
 namespace {
 
-int run(int (*command)(dravel::State&, char*), const std::uint8_t* text, std::size_t size) {
+int run(int (*command)(dravel::Link&, char*), const std::uint8_t* text, std::size_t size) {
   dravel::fuzz::Rig rig;
   std::vector<char> argument(text, text + size);
   argument.push_back('\0');

@@ -7,7 +7,7 @@
 #include "core/program_exit.h"
 #include "fuzz_platform.h"
 #include "loader/elf_image.h"
-#include "loader/exe_load.h"
+#include "loader/load_command.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto read_at = [&](std::uint64_t offset, std::uint8_t* out, std::size_t n) {
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.set(data, size);
   dravel::fuzz::Rig rig;
   try {
-    dravel::elf_load(rig.s(), file.path().c_str(), 1);
+    dravel::load_file(rig.s(), file.path().c_str(), 1);
   } catch (const dravel::ProgramExit&) {
   }
   return 0;

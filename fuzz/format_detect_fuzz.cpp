@@ -8,9 +8,8 @@
 #include "core/program_exit.h"
 #include "fuzz_platform.h"
 #include "loader/binary_file.h"
-#include "loader/coff_headers.h"
-#include "loader/exe_header.h"
-#include "loader/exe_load.h"
+#include "loader/coff_image.h"
+#include "loader/exe_image.h"
 #include "loader/load_command.h"
 
 namespace {
@@ -27,16 +26,20 @@ dravel::LoadFormat expected_format(const std::uint8_t* d, std::size_t n) {
   return dravel::FORMAT_UNKNOWN;
 }
 
-void check_coff_headers(dravel::State& s, const char* path, std::size_t file_size) {
-  dravel::BinaryFile f = dravel::open_binary(path);
-  auto headers = dravel::coff_read_headers(s, f.get());
-  if (!headers) return;
+void check_coff_headers(const std::uint8_t* data, std::size_t file_size) {
+  auto read_at = [&](std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+    if (offset > file_size || n > file_size - offset) return false;
+    std::memcpy(out, data + offset, n);
+    return true;
+  };
+  auto r = dravel::coff_read_headers(read_at, file_size);
+  if (!r.message.empty()) return;
   // The section table was in the file: it cannot be longer than the file.
-  std::size_t table = headers->sections.size() * dravel::COFF_SECTION_HEADER_SIZE;
-  if (headers->sections.empty() ||
+  std::size_t table = r.headers.sections.size() * dravel::COFF_SECTION_HEADER_SIZE;
+  if (r.headers.sections.empty() ||
       table + dravel::COFF_FILE_HEADER_SIZE + dravel::COFF_OPTIONAL_HEADER_SIZE > file_size)
     std::abort();
-  for (const auto& section : headers->sections) dravel::coff_section_wanted(section);
+  for (const auto& section : r.headers.sections) dravel::coff_section_wanted(section);
 }
 
 }  // namespace
@@ -54,11 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t raw[dravel::EXE_HEADER_READ] = {};
   std::memcpy(raw, data, std::min(size, sizeof raw));
   dravel::exe_stack_pointer(dravel::parse_exe_header(raw));
-  check_coff_headers(s, path, size);
+  check_coff_headers(data, size);
 
   try {
-    if (format == dravel::FORMAT_EXE) dravel::exe_load(s, path, 1);
-    if (format == dravel::FORMAT_COFF) dravel::coff_load(s, path, 1);
+    if (format == dravel::FORMAT_EXE || format == dravel::FORMAT_COFF)
+      dravel::load_file(s, path, 1);
   } catch (const dravel::ProgramExit&) {
   }
   return 0;

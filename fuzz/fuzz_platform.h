@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/state.h"
+#include "terminal/state.h"
 #include "platform/platform.h"
 
 namespace dravel::fuzz {

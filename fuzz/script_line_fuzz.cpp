@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "commands/auto_script.h"
-#include "commands/command_table.h"
 #include "core/program_exit.h"
 #include "fuzz_platform.h"
 #include "link/tx_queue.h"
+#include "terminal/auto_script.h"
+#include "terminal/command_table.h"
 
 namespace {
 
@@ -20,10 +20,10 @@ bool touches_files(const char* line) {
   char copy[dravel::SCRIPT_LINE_SIZE];
   std::memcpy(copy, line, sizeof copy);
   char* command = dravel::skip_blanks(dravel::skip_blanks(copy) + 5);
-  for (const dravel::CommandEntry* row = dravel::CommandTable; row->name != nullptr; ++row) {
-    if (dravel::match_command_name(row->name, command) == nullptr) continue;
+  for (const dravel::CommandRow& row : dravel::COMMAND_ROWS) {
+    if (dravel::match_command_name(row.name, command) == nullptr) continue;
     for (const char* name : skipped)
-      if (std::strcmp(row->name, name) == 0) return true;
+      if (std::strcmp(row.name, name) == 0) return true;
     return false;
   }
   return false;

@@ -1,28 +1,29 @@
 #pragma once
-// Handlers of the help, shell, quit, log, edittgl, beep and echo rows.
+// The help, shell, log, edit toggle, beep and echo commands, each taking only what it uses.
+// Their rows (keys, names, prompts) are in terminal/command_table.cpp.
 
 namespace dravel {
 
-struct State;
+class Core;
+class Link;
+class LogFile;
+namespace platform {
+class Console;
+class Files;
+}  // namespace platform
 
-int help_key(State& s);
-int help_local(State& s, char* argument);
-int helpf9_key(State& s);
-int helpf9_local(State& s, char* argument);
-int helpf10_key(State& s);
-int helpf10_local(State& s, char* argument);
-int dos_key(State& s);
-int dos_local(State& s, char* argument);
-int quit_key(State& s);
-int quit_local(State& s, char* argument);
-int log_prompt_key(State& s);
-int log_stop_key(State& s);
-int log_local(State& s, char* argument);
-int edittgl_key(State& s);
-int edittgl_local(State& s, char* argument);
-int beep_key(State& s);
-int beep_local(State& s, char* argument);
-int echo_local(State& s, char* argument);
-int no_key(State& s);
+// The key map, then the long help on 'y'.
+int help_key(Core& core);
+int help_local(platform::Console& console);
+int helpf9_local(platform::Console& console);
+int helpf10_local(platform::Console& console);
+// A shell command line; a batch run's command gets what is left of the run's time limit.
+int dos_local(Core& core, char* argument);
+// `argument` names the log file; empty stops logging.
+int log_local(LogFile& log, platform::Console& console, platform::Files& files, char* argument);
+int log_stop_key(LogFile& log, platform::Console& console);
+int edit_toggle(bool& edit_mode, Link& link);
+int beep_local(platform::Console& console);
+int echo_local(platform::Console& console, char* argument);
 
 }  // namespace dravel

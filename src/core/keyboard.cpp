@@ -1,7 +1,7 @@
 #include "core/keyboard.h"
 
+#include "core/core.h"
 #include "core/exits.h"
-#include "core/state.h"
 #include "core/waits.h"
 
 namespace dravel {
@@ -39,36 +39,36 @@ KeyCode translate_scan_code(int scan_code) {
   return static_cast<KeyCode>(scan_code);
 }
 
-bool poll_keyboard(State& s) {
+bool poll_keyboard(Core& core) {
   // A batch run has no keyboard: standard input is never read.
-  if (s.options.batch) return s.keys.count != 0;
-  if (!s.keys.full() && s.io.console.key_waiting()) {
-    int k = s.io.console.read_key_byte();
-    if (k == 0) k = translate_scan_code(s.io.console.read_key_byte());
+  if (core.no_keyboard) return core.keys.count != 0;
+  if (!core.keys.full() && core.io.console.key_waiting()) {
+    int k = core.io.console.read_key_byte();
+    if (k == 0) k = translate_scan_code(core.io.console.read_key_byte());
     KeyCode code = static_cast<KeyCode>(k & 0xFF);
-    s.keys.push(code);
-    if (code == key::ESC) s.abort_flag = true;
+    core.keys.push(code);
+    if (code == key::ESC) core.abort_flag = true;
   }
-  return s.keys.count != 0;
+  return core.keys.count != 0;
 }
 
-KeyCode read_key(State& s) {
+KeyCode read_key(Core& core) {
   // With no keyboard every question gets Enter: a pause goes on, a prompt stays empty.
-  if (s.options.batch && s.keys.count == 0) return CR;
-  while (!poll_keyboard(s)) idle_wait(s, true);
-  KeyCode k = s.keys.pop();
+  if (core.no_keyboard && core.keys.count == 0) return CR;
+  while (!poll_keyboard(core)) idle_wait(core, true);
+  KeyCode k = core.keys.pop();
   if (k == key::ESC) {
-    s.abort_flag = true;
-    terminate_on_abort(s, false);
+    core.abort_flag = true;
+    terminate_on_abort(core, false);
   }
   return k;
 }
 
-int poll_input(State& s) {
-  int bits = poll_keyboard(s) ? POLL_KEY : 0;
-  if (s.abort_flag) {
+int poll_input(Core& core) {
+  int bits = poll_keyboard(core) ? POLL_KEY : 0;
+  if (core.abort_flag) {
     bits &= ~POLL_KEY;
-    s.abort_flag = false;
+    core.abort_flag = false;
     bits |= POLL_BREAK;
   }
   return bits | POLL_RECEIVE;

@@ -5,7 +5,7 @@
 
 namespace dravel {
 
-struct State;
+class Core;
 
 using KeyCode = std::uint8_t;
 
@@ -44,9 +44,9 @@ inline constexpr int POLL_RECEIVE = 4;
 
 KeyCode translate_scan_code(int scan_code);
 // Moves at most one console key into the queue; true when the queue holds a key.
-bool poll_keyboard(State& s);
+bool poll_keyboard(Core& core);
 // Waits for a key and takes the oldest; taking ESC ends the program.
-KeyCode read_key(State& s);
-int poll_input(State& s);
+KeyCode read_key(Core& core);
+int poll_input(Core& core);
 
 }  // namespace dravel

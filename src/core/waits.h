@@ -7,20 +7,20 @@
 
 namespace dravel {
 
-struct State;
+class Core;
 
 // Blocks for input; the loop and every wait call it instead of spinning. Returns at once
-// while bytes a handshake read ahead are waiting, unless only keys are awaited. Returns by
-// `deadline_ms` (the caller's own time limit) or anything else due (nearest_deadline_ms);
-// with nothing due it waits for input alone. A pending signal ends the program, saving the
-// history.
-void idle_wait(State& s, bool keys_only = false, std::int64_t deadline_ms = NO_DEADLINE);
+// while input is held above the seam (Hooks::held_input), unless only keys are awaited.
+// Runs the registered tenders first. Returns by `deadline_ms` (the caller's own time limit)
+// or anything else due (nearest_deadline_ms); with nothing due it waits for input alone.
+// A pending signal or the run's time limit ends the program.
+void idle_wait(Core& core, bool keys_only = false, std::int64_t deadline_ms = NO_DEADLINE);
 
-// Ends the program with status 124 once a batch run's --timeout has passed.
-void batch_check_deadline(State& s);
+// Ends the program with status 124 once the run's time limit (--timeout) has passed.
+void check_run_limit(Core& core);
 
-// Ends the program, saving the history, when a signal asked for it (128 + its number) or a
-// batch run's --timeout has passed: what every wait does before and after it blocks.
-void end_run_if_asked(State& s);
+// Ends the program when a signal asked for it (128 + its number) or the run's time limit
+// has passed: what every wait does before and after it blocks.
+void end_run_if_asked(Core& core);
 
 }  // namespace dravel

@@ -6,7 +6,7 @@
 
 namespace dravel {
 
-struct State;
+class Core;
 
 inline constexpr std::int64_t NO_DEADLINE = std::numeric_limits<std::int64_t>::max();
 
@@ -16,15 +16,15 @@ constexpr std::int64_t seconds_rule_deadline_ms(std::int64_t start_second, std::
   return (start_second + limit + 1) * 1000;
 }
 
-// The nearest of `wait_deadline_ms` (the calling wait's own limit, or NO_DEADLINE) and every
-// time-bound thing the state holds. This is the one place that knows them all.
-std::int64_t nearest_deadline_ms(State& s, std::int64_t wait_deadline_ms);
+// The nearest of `wait_deadline_ms` (the calling wait's own limit, or NO_DEADLINE), the
+// run's time limit, the console's pending key decision and every registered deadline source.
+std::int64_t nearest_deadline_ms(Core& core, std::int64_t wait_deadline_ms);
 
-// How long a blocking command may run: what is left of a batch run's --timeout, else
-// platform::WAIT_FOREVER.
-int batch_time_left_ms(State& s);
+// How long a blocking command may run: what is left of the run's time limit (a batch run's
+// --timeout), else platform::WAIT_FOREVER.
+int run_time_left_ms(Core& core);
 
 // The idle wait's timeout for that deadline: platform::WAIT_FOREVER when there is none.
-int idle_timeout_ms(State& s, std::int64_t wait_deadline_ms);
+int idle_timeout_ms(Core& core, std::int64_t wait_deadline_ms);
 
 }  // namespace dravel

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/console_out.h"
-#include "core/state.h"
+#include "core/core.h"
 
 namespace dravel {
 
@@ -113,13 +113,13 @@ void Editor::insert(char c) {
 
 }  // namespace
 
-int edit_line(State& s, char* line, int capacity, const LineEditKey (&keys)[8],
+int edit_line(Core& core, char* line, int capacity, const LineEditKey (&keys)[8],
               const KeyCode (&terminators)[6], int flags) {
-  Editor ed{s.console(), line, static_cast<int>(std::strlen(line)), 0};
+  Editor ed{core.console(), line, static_cast<int>(std::strlen(line)), 0};
   ed.cursor = ed.length;
   console_put_chars(ed.con, line);
   for (;;) {
-    KeyCode k = read_key(s);
+    KeyCode k = read_key(core);
     const LineEditKey* edit = std::find_if(std::begin(keys), std::end(keys),
                                            [k](const LineEditKey& e) { return e.key == k; });
     bool ends =

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/console_out.h"
-#include "core/state.h"
+#include "core/core.h"
 #include "lineinput/history.h"
 #include "lineinput/line_editor.h"
 
@@ -18,8 +18,7 @@ constexpr KeyCode KEY_CR = 0x0D, KEY_PREVIOUS = 0x05, KEY_NEXT = 0x18, KEY_SEARC
 constexpr const char* CLEAR_LINE = "\r\x1b[K";
 
 // The format's one "%s" becomes the history number; nothing else in it is interpreted.
-void write_prompt(State& s, const char* format) {
-  const HistoryList& h = s.history;
+void write_prompt(Core& core, const HistoryList& h, const char* format) {
   char number[32];
   if (h.browse_position == 0)
     std::snprintf(number, sizeof number, "[%d]", h.total_added + 1);
@@ -28,15 +27,14 @@ void write_prompt(State& s, const char* format) {
                   h.total_added);
   std::string prompt = format;
   if (size_t at = prompt.find("%s"); at != std::string::npos) prompt.replace(at, 2, number);
-  console_write(s.console(), prompt);
+  console_write(core.console(), prompt);
 }
 
-void list_history(State& s, int flags) {
-  const HistoryList& h = s.history;
-  if ((flags & LINE_FLAG_NEWLINE) == 0) console_write(s.console(), "\r\n");
+void list_history(Core& core, const HistoryList& h, int flags) {
+  if ((flags & LINE_FLAG_NEWLINE) == 0) console_write(core.console(), "\r\n");
   int n = h.total_added - h.entry_count + 1;
   for (const HistoryEntry* e = h.oldest; e != nullptr; e = e->newer, ++n)
-    console_printf(s.console(), "%4d: %s\n\r", n, e->text.c_str());
+    console_printf(core.console(), "%4d: %s\n\r", n, e->text.c_str());
 }
 
 bool is_listing_word(const char* line) {
@@ -45,25 +43,25 @@ bool is_listing_word(const char* line) {
 
 }  // namespace
 
-char* prompted_input(State& s, const char* format, char* line, int capacity, int flags) {
-  HistoryList& h = s.history;
+char* prompted_input(Core& core, HistoryList& h, const char* format, char* line, int capacity,
+                     int flags) {
   h.browse_position = 0;
   h.search_prefix.clear();
   line[0] = '\0';
   for (;;) {
-    write_prompt(s, format);
-    int k = edit_line(s, line, capacity, line_edit_keys, line_terminators, flags);
+    write_prompt(core, h, format);
+    int k = edit_line(core, line, capacity, line_edit_keys, line_terminators, flags);
     bool have_history = h.entry_count > 0;
     switch (k) {
       case KEY_CLEAR:
-        console_write(s.console(), CLEAR_LINE);
+        console_write(core.console(), CLEAR_LINE);
         h.browse_position = 0;
         continue;
       case KEY_PREVIOUS:
       case KEY_NEXT:
         if (have_history)
           h.browse_position = history_wrap(h, h.browse_position + (k == KEY_PREVIOUS ? -1 : 1));
-        console_write(s.console(), CLEAR_LINE);
+        console_write(core.console(), CLEAR_LINE);
         history_copy_current(h, line, capacity);
         continue;
       case KEY_SEARCH_OLDER:
@@ -75,21 +73,21 @@ char* prompted_input(State& s, const char* format, char* line, int capacity, int
           else
             history_search_newer(h, h.search_prefix.c_str(), line, capacity);
         }
-        console_write(s.console(), CLEAR_LINE);
+        console_write(core.console(), CLEAR_LINE);
         continue;
       case KEY_CR:
-        if ((flags & LINE_FLAG_NEWLINE) != 0) console_write(s.console(), "\r\n");
+        if ((flags & LINE_FLAG_NEWLINE) != 0) console_write(core.console(), "\r\n");
         if (have_history && is_listing_word(line)) {
-          list_history(s, flags);
+          list_history(core, h, flags);
           line[0] = '\0';
           h.browse_position = 0;
           continue;
         }
-        if (has_text(line)) history_add(h, s.console(), line);
+        if (has_text(line)) history_add(h, core.console(), line);
         return line;
       default:
         // A special key ended the input: the typed text is kept in the history only.
-        if (has_text(line)) history_add(h, s.console(), line);
+        if (has_text(line)) history_add(h, core.console(), line);
         line[0] = static_cast<char>(k);
         line[1] = '\0';
         return line;
@@ -97,8 +95,8 @@ char* prompted_input(State& s, const char* format, char* line, int capacity, int
   }
 }
 
-char* prompt_line(State& s, const char* format, char* line, int capacity) {
-  return prompted_input(s, format, line, capacity, LINE_FLAG_NEWLINE);
+char* prompt_line(Core& core, HistoryList& h, const char* format, char* line, int capacity) {
+  return prompted_input(core, h, format, line, capacity, LINE_FLAG_NEWLINE);
 }
 
 }  // namespace dravel

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/console_out.h"
 #include "core/exits.h"
-#include "core/state.h"
 #include "core/waits.h"
+#include "link/link.h"
 #include "link/link_loss.h"
-#include "link/serial_port.h"
 
 namespace dravel {
 
@@ -24,26 +24,26 @@ std::uint8_t* put_be32(std::uint8_t* out, std::uint32_t v) {
 }
 
 // No time limit: only ESC (through terminate_on_abort) ends the wait.
-std::uint8_t read_one_byte(State& s) {
+std::uint8_t read_one_byte(Link& link) {
   for (;;) {
     std::uint8_t byte = 0;
-    int n = link_read(s, &byte, 1);
-    terminate_on_abort(s, true);
+    int n = link_read(link, &byte, 1);
+    terminate_on_abort(link.core, true);
     if (n == 1) return byte;
-    idle_wait(s);
+    idle_wait(link.core);
   }
 }
 
 // Fills `payload` with one packet's bytes; returns their 8-bit sum.
-std::uint8_t read_payload(State& s, std::uint8_t* payload) {
+std::uint8_t read_payload(Link& link, std::uint8_t* payload) {
   std::uint8_t sum = 0;
   int have = 0;
   while (have < PACKET_SIZE) {
-    int n = link_read(s, payload + have, PACKET_SIZE - have);
+    int n = link_read(link, payload + have, PACKET_SIZE - have);
     for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + payload[have + i]);
     have += n;
-    terminate_on_abort(s, true);
-    if (n == 0) idle_wait(s);
+    terminate_on_abort(link.core, true);
+    if (n == 0) idle_wait(link.core);
   }
   return sum;
 }
@@ -51,14 +51,19 @@ std::uint8_t read_payload(State& s, std::uint8_t* payload) {
 }  // namespace
 
 // Byte by byte, as the monitor has always been sent it: nine bytes once per transfer.
-int send_transfer_header(State& s, std::uint32_t address, std::uint32_t count) {
+void say_transfer_stopped(Link& link) {
+  console_printf(link.console(), "\r\ntransfer stopped: a packet went bad %d times in a row\n\r",
+                 PACKET_TRIES);
+}
+
+int send_transfer_header(Link& link, std::uint32_t address, std::uint32_t count) {
   std::uint8_t header[9] = {HEADER_START};
   put_be32(put_be32(header + 1, address), count);
-  for (std::uint8_t b : header) serial_write_byte(s.port, b);
+  for (std::uint8_t b : header) serial_write_byte(link.port, b);
   return 0;
 }
 
-int send_packets(State& s, const std::uint8_t* data, std::int32_t length) {
+int send_packets(Link& link, const std::uint8_t* data, std::int32_t length) {
   // The start byte, the payload padded with zeros, and its sum: one write each time.
   std::uint8_t frame[PACKET_SIZE + 2];
   std::int32_t position = 0;
@@ -74,14 +79,14 @@ int send_packets(State& s, const std::uint8_t* data, std::int32_t length) {
     int tries = 0;
     do {
       if (tries++ == PACKET_TRIES) return -1;
-      s.port.write(frame, sizeof frame);
-    } while (read_one_byte(s) != ACCEPT);
+      link.port.write(frame, sizeof frame);
+    } while (read_one_byte(link) != ACCEPT);
     position += n;
   }
   return 0;
 }
 
-int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length) {
+int receive_packets(Link& link, std::uint8_t* buffer, std::int32_t length) {
   std::int32_t received = 0;
   // The target always sends whole packets; a short last one lands here first so a
   // length that is not a multiple of a packet never writes past the caller's buffer.
@@ -90,16 +95,16 @@ int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length) {
   while (received < length) {
     const std::int32_t want = std::min<std::int32_t>(length - received, PACKET_SIZE);
     std::uint8_t* payload = want == PACKET_SIZE ? buffer + received : spare;
-    terminate_on_abort(s, true);
-    serial_write_byte(s.port, PACKET_START);
-    std::uint8_t sum = read_payload(s, payload);
-    if (read_one_byte(s) != sum) {
-      serial_write_byte(s.port, REJECT);
+    terminate_on_abort(link.core, true);
+    serial_write_byte(link.port, PACKET_START);
+    std::uint8_t sum = read_payload(link, payload);
+    if (read_one_byte(link) != sum) {
+      serial_write_byte(link.port, REJECT);
       if (++bad == PACKET_TRIES) return -1;
       continue;
     }
     bad = 0;
-    serial_write_byte(s.port, ACCEPT);
+    serial_write_byte(link.port, ACCEPT);
     if (payload == spare) std::memcpy(buffer + received, spare, static_cast<std::size_t>(want));
     received += want;
   }

@@ -4,7 +4,7 @@
 
 namespace dravel {
 
-struct State;
+class Link;
 
 inline constexpr int PACKET_SIZE = 2048;
 inline constexpr int TRANSFER_BUFFER_SIZE = 0x4000;
@@ -12,14 +12,12 @@ inline constexpr int TRANSFER_BUFFER_SIZE = 0x4000;
 // that spoils it every time will not mend by being asked again for ever.
 inline constexpr int PACKET_TRIES = 16;
 
-struct TransferBuffer {
-  std::array<std::uint8_t, TRANSFER_BUFFER_SIZE> data{};
-};
-
-int send_transfer_header(State& s, std::uint32_t address, std::uint32_t count);
+int send_transfer_header(Link& link, std::uint32_t address, std::uint32_t count);
 // 0, or -1 when one packet went bad PACKET_TRIES times in a row; the monitor is then
 // between frames, where a CR leaves binary mode.
-int send_packets(State& s, const std::uint8_t* data, std::int32_t length);
-int receive_packets(State& s, std::uint8_t* buffer, std::int32_t length);
+int send_packets(Link& link, const std::uint8_t* data, std::int32_t length);
+int receive_packets(Link& link, std::uint8_t* buffer, std::int32_t length);
+// The message for a transfer ended by a packet that kept going bad.
+void say_transfer_stopped(Link& link);
 
 }  // namespace dravel

@@ -5,10 +5,10 @@
 
 #include "core/console_out.h"
 #include "core/exits.h"
-#include "core/state.h"
 #include "core/waits.h"
+#include "link/link.h"
 #include "link/link_loss.h"
-#include "link/serial_port.h"
+#include "link/monitor_bytes.h"
 
 namespace dravel {
 
@@ -38,83 +38,67 @@ const char* register_name(int reg) {
 
 // A key pressed during the prompt wait is not for the monitor: ESC ends the program,
 // anything else is thrown away (an extended key with its scan code).
-void discard_console_key(State& s) {
-  platform::Console& c = s.io.console;
+void discard_console_key(Link& link) {
+  platform::Console& c = link.console();
   if (!c.key_waiting()) return;
   int k = c.read_key_byte();
-  if (k == key::ESC) exit_saving_history(s, 1);
+  if (k == key::ESC) end_run(link.core, 1);
   if (k == 0) c.read_key_byte();
-}
-
-int enter_or_leave(State& s, const char* command, const char* answer) {
-  serial_write_string(s.port, command);
-  wait_for_text(s, answer);
-  return 0;
 }
 
 }  // namespace
 
-int wait_prompt(State& s) {
-  const std::int64_t start = s.io.clock.seconds();
+int wait_prompt(Link& link) {
+  const std::int64_t start = link.clock().seconds();
   std::uint8_t previous = 0;
   for (;;) {
-    if (s.io.clock.seconds() - start > PROMPT_LIMIT_SECONDS) {
-      console_write(s.console(), "KRVB7100 not ready!\n");
-      exit_saving_history(s, 1);
+    if (link.clock().seconds() - start > PROMPT_LIMIT_SECONDS) {
+      console_write(link.console(), "KRVB7100 not ready!\n");
+      end_run(link.core, 1);
     }
-    discard_console_key(s);
+    discard_console_key(link);
     std::uint8_t buf[PROMPT_READ];
-    int n = link_read(s, buf, PROMPT_READ);
+    int n = link_read(link, buf, PROMPT_READ);
     for (int i = 0; i < n; ++i) {
       if (buf[i] == '>' && previous == '>') {
         // What follows ">>" stays for the next reader.
-        s.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
+        link.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
         return 0;
       }
       previous = buf[i];
     }
-    if (n == 0) idle_wait(s, false, seconds_rule_deadline_ms(start, PROMPT_LIMIT_SECONDS));
+    if (n == 0) idle_wait(link.core, false, seconds_rule_deadline_ms(start, PROMPT_LIMIT_SECONDS));
   }
 }
 
-int set_target_register(State& s, int reg, std::uint32_t value) {
+int set_target_register(Link& link, int reg, std::uint32_t value) {
   const char* name = register_name(reg);
   if (name == nullptr) return -1;
   char command[REGISTER_COMMAND_SIZE];
   std::snprintf(command, sizeof command, "sr %s %lx\r", name, static_cast<unsigned long>(value));
-  wait_prompt(s);
-  serial_write_string(s.port, command);
-  wait_prompt(s);
-  serial_write_byte(s.port, 0x0D);
+  wait_prompt(link);
+  serial_write_string(link.port, command);
+  wait_prompt(link);
+  serial_write_byte(link.port, CR);
   return 0;
 }
 
-int enter_binary_read(State& s) {
-  return enter_or_leave(s, "brd\r", "binary\r");
-}
-int enter_binary_write(State& s) {
-  return enter_or_leave(s, "bwr\r", "binary\r");
-}
-int leave_binary(State& s) {
-  return enter_or_leave(s, "\r", "end binary\r");
-}
-
-void wait_for_text(State& s, const char* pattern) {
+void wait_for_text(Link& link, const char* pattern) {
   const char* want = pattern;
   if (*want == '\0') return;
   std::uint8_t buf[TEXT_WAIT_READ];
   for (;;) {
-    int n = link_read(s, buf, TEXT_WAIT_READ);
+    int n = link_read(link, buf, TEXT_WAIT_READ);
     for (int i = 0; i < n; ++i) {
       if (buf[i] != static_cast<std::uint8_t>(*want)) continue;
       if (*++want != '\0') continue;
       // The monitor's next words (often its prompt) belong to whoever reads next.
-      s.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
+      link.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
       return;
     }
     // No time limit, but ESC still gets the user out.
-    terminate_on_abort(s, true);
-    if (n == 0) idle_wait(s);
+    terminate_on_abort(link.core, true);
+    if (n == 0) idle_wait(link.core);
   }
 }
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "core/console_out.h"
-#include "core/state.h"
-#include "link/serial_port.h"
+#include "link/link.h"
+#include "link/monitor_bytes.h"
 
 namespace dravel {
 
@@ -12,7 +12,6 @@ namespace {
 
 // The most the board's monitor takes in one binary frame: a packet and its checksum.
 constexpr std::size_t LONGEST_FRAME = 2049;
-constexpr std::uint8_t BREAK = 0x03;
 
 // A board that outlived the line (a network port whose server went) may still be in the
 // transfer the loss cut. NULs complete any frame it is part way through (and are ignored
@@ -24,48 +23,48 @@ void bring_monitor_back(SerialPort& port) {
 }
 
 // True when this call said it.
-bool report_loss(State& s) {
-  SerialPort& port = s.port;
+bool report_loss(Link& link) {
+  SerialPort& port = link.port;
   if (port.loss_reported) return false;
   port.loss_reported = true;
-  port.last_reopen_second = s.io.clock.seconds();
-  console_printf(s.console(), "\nserial device lost: %s\n", port.lost_reason().c_str());
+  port.last_reopen_second = link.clock().seconds();
+  console_printf(link.console(), "\nserial device lost: %s\n", port.lost_reason().c_str());
   return true;
 }
 
-void command_cut(State& s) {
-  report_loss(s);
-  s.port.command_cut = true;
+void command_cut(Link& link) {
+  report_loss(link);
+  link.port.command_cut = true;
   throw LinkLost{};
 }
 
 }  // namespace
 
-void link_tend(State& s) {
-  SerialPort& port = s.port;
-  if (!port.lost() || report_loss(s)) return;
-  const std::int64_t now = s.io.clock.seconds();
+void link_tend(Link& link) {
+  SerialPort& port = link.port;
+  if (!port.lost() || report_loss(link)) return;
+  const std::int64_t now = link.clock().seconds();
   if (now == port.last_reopen_second) return;
   port.last_reopen_second = now;
   platform::OpenResult r = port.reopen();
   if (!r.ok) return;
   // What was typed or queued while the device was gone is not sent late.
-  s.tx.reset();
+  link.tx.reset();
   if (port.command_cut) bring_monitor_back(port);
   port.command_cut = false;
-  console_printf(s.console(), "\nserial device back: %s\n", port.name().c_str());
-  if (!r.warning.empty()) console_printf(s.console(), "warning: %s\n", r.warning.c_str());
+  console_printf(link.console(), "\nserial device back: %s\n", port.name().c_str());
+  if (!r.warning.empty()) console_printf(link.console(), "warning: %s\n", r.warning.c_str());
 }
 
-int link_read(State& s, std::uint8_t* buf, int max) {
-  int n = serial_read(s.port, buf, max);
+int link_read(Link& link, std::uint8_t* buf, int max) {
+  int n = serial_read(link.port, buf, max);
   // Not reopened here: what the command sent so far went nowhere, so it fails either way.
-  if (n == 0 && s.port.lost()) command_cut(s);
+  if (n == 0 && link.port.lost()) command_cut(link);
   return n;
 }
 
-void link_check(State& s) {
-  if (s.port.lost()) command_cut(s);
+void link_check(Link& link) {
+  if (link.port.lost()) command_cut(link);
 }
 
 }  // namespace dravel

@@ -5,7 +5,7 @@
 
 namespace dravel {
 
-struct State;
+class Link;
 
 // Thrown by a wait on the board once the device has gone, so the command fails at once
 // instead of waiting for an answer that cannot come. The terminal loop catches it.
@@ -13,10 +13,10 @@ struct LinkLost {};
 
 // Says a loss once, on a line of its own, and about once a second tries to open the device
 // again; says so when it is back. Cheap when the port is not lost.
-void link_tend(State& s);
+void link_tend(Link& link);
 // serial_read for a wait on the board: throws LinkLost once the device has gone.
-int link_read(State& s, std::uint8_t* buf, int max);
+int link_read(Link& link, std::uint8_t* buf, int max);
 // For a wait that reads nothing itself: throws LinkLost once the device has gone.
-void link_check(State& s);
+void link_check(Link& link);
 
 }  // namespace dravel

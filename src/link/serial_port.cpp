@@ -4,7 +4,7 @@
 
 #include "core/console_out.h"
 #include "core/signal_flag.h"
-#include "core/state.h"
+#include "link/link.h"
 
 namespace dravel {
 
@@ -52,31 +52,25 @@ platform::OpenResult SerialPort::reopen() {
   return r;
 }
 
-std::string chosen_device_name(const State& s, unsigned io_address) {
-  return s.options.device.empty() ? platform::default_device_name(io_address) : s.options.device;
-}
-
-void serial_open(State& s, long baud, unsigned io_address) {
-  std::string name = chosen_device_name(s, io_address);
-  s.port.set_name(name);
-  platform::OpenResult r = s.port.device().open(name, baud);
+void serial_open(Link& link, const std::string& name, long baud) {
+  link.port.set_name(name);
+  platform::OpenResult r = link.port.device().open(name, baud);
   if (!r.ok) {
     // Names the device actually tried and why, where the old text always said "coM2".
-    console_printf(s.console(), "cannot open %s: %s\n", name.c_str(), r.error.c_str());
+    console_printf(link.console(), "cannot open %s: %s\n", name.c_str(), r.error.c_str());
     return;
   }
-  s.port.opened(baud);
-  if (!r.warning.empty()) console_printf(s.console(), "warning: %s\n", r.warning.c_str());
+  link.port.opened(baud);
+  if (!r.warning.empty()) console_printf(link.console(), "warning: %s\n", r.warning.c_str());
 }
 
-int link_open(State& s, long baud) {
-  serial_open(s, baud, s.config.io_address);
-  s.tx.reset();
-  return 0;
+void link_open(Link& link, const std::string& name, long baud) {
+  serial_open(link, name, baud);
+  link.tx.reset();
 }
 
-void serial_close(State& s) {
-  if (s.port.is_open()) s.port.device().close();
+void SerialPort::close() {
+  if (device_.is_open()) device_.close();
 }
 
 int serial_write_byte(SerialPort& port, std::uint8_t byte) {

@@ -9,7 +9,7 @@
 
 namespace dravel {
 
-struct State;
+class Link;
 
 class SerialPort {
  public:
@@ -45,6 +45,7 @@ class SerialPort {
   // A wait on the board was cut by the loss: the monitor is brought out of it on return.
   bool command_cut = false;
   platform::OpenResult reopen();
+  void close();
 
  private:
   void mark_lost();
@@ -57,12 +58,10 @@ class SerialPort {
   std::deque<std::uint8_t> unread_;
 };
 
-// Opens the device chosen by -d / DRAVELPORT / io_address and empties the TxQueue. Always 0.
-int link_open(State& s, long baud);
-// -d / DRAVELPORT (a path or a network URL), else the port of the I/O address.
-std::string chosen_device_name(const State& s, unsigned io_address);
-void serial_open(State& s, long baud, unsigned io_address);
-void serial_close(State& s);
+// Opens the device `name` (a path or a network URL) at `baud` and empties the TxQueue.
+void link_open(Link& link, const std::string& name, long baud);
+// Opens `name`; says why not, or what the device warned of.
+void serial_open(Link& link, const std::string& name, long baud);
 int serial_write_byte(SerialPort& port, std::uint8_t byte);
 void serial_write_string(SerialPort& port, const char* text);
 int serial_read(SerialPort& port, std::uint8_t* buf, int max);

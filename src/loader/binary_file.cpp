@@ -1,6 +1,13 @@
 #include "loader/binary_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace dravel {
+
+std::string open_failure() {
+  return errno != 0 ? std::strerror(errno) : "cannot be opened";
+}
 
 std::int64_t binary_file_size(std::FILE* f) {
   long here = std::ftell(f);

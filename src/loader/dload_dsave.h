@@ -3,12 +3,10 @@
 
 namespace dravel {
 
-struct State;
+class Link;
 
-int dload_key(State& s);
-int dsave_key(State& s);
-int dload_command(State& s, char* argument);
-int dsave_command(State& s, char* argument);
-int dload_file(State& s, const char* name, std::uint32_t address);
+int dload_command(Link& link, char* argument);
+int dsave_command(Link& link, char* argument);
+int dload_file(Link& link, const char* name, std::uint32_t address);
 
 }  // namespace dravel

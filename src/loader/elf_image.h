@@ -14,7 +14,7 @@ namespace dravel {
 inline constexpr std::uint8_t ELF_MAGIC[4] = {0x7F, 'E', 'L', 'F'};
 
 // Reads `n` bytes at `offset` into `out`; false when the file does not hold them.
-using ElfReadAt = std::function<bool(std::uint64_t offset, std::uint8_t* out, std::size_t n)>;
+using ElfReadAt = ImageReadAt;
 
 struct ElfResult {
   LoadImage image;      // filled when `problem` is empty

@@ -1,7 +1,7 @@
 #pragma once
-// The data loop shared by the executable loaders (and usable by any file-to-target
-// transfer): after the transfer header, the bytes go out in TransferBuffer-sized chunks
-// with a progress report after each one.
+// Sending what a reader made: the one data loop over the block protocol (every executable
+// format and dload use it), the progress it shows, and a whole LoadImage in one binary
+// session followed by its registers.
 #include <cstdint>
 #include <cstdio>
 
@@ -9,36 +9,35 @@
 
 namespace dravel {
 
-struct State;
+class Link;
 
-// "%06lx:%5dsec." and the 16 backspaces that bring the cursor back over it.
-void print_transfer_progress(State& s, std::uint32_t sent, std::int64_t start_time);
+// "%06lx:%5dsec." after each block, counted from `start_second`, and the backspaces that
+// bring the cursor back over it; a line end when the piece is done. Silent unless shown.
+struct TransferProgress {
+  Link& link;
+  bool shown;
+  std::int64_t start_second;
+  void report(std::uint32_t sent) const;
+  void finish() const;
+};
 
-// True when the file holds `size` bytes from `offset` on. Otherwise prints what is missing
-// (`part`, e.g. a section name, may be empty) so the load can fail before any header is sent.
-bool image_in_file(State& s, const char* name, const char* part, std::int64_t file_size,
-                   std::uint64_t offset, std::uint32_t size);
+// What became of one piece's data.
+struct PieceSent {
+  bool stopped = false;    // a packet went bad PACKET_TRIES times in a row (said so)
+  bool ran_short = false;  // the file ended early: zeros went in its place
+  std::uint32_t read = 0;  // bytes the file gave
+  int read_errno = 0;      // why it ended early, when the system said
+};
 
-// send_image_data's result when a packet went bad PACKET_TRIES times and the transfer ended.
-inline constexpr int TRANSFER_STOPPED = -2;
+// After its transfer header: `size` bytes from the current position of `file`, block by
+// block. Stops early when abort_flag is set. Should the file end early, the rest goes out as
+// zeros so the monitor's side of the transfer still completes.
+PieceSent send_piece_data(Link& link, std::FILE* file, std::uint32_t size,
+                          const TransferProgress& progress);
 
-// The message for a transfer ended by a packet that kept going bad.
-void say_transfer_stopped(State& s);
-
-// Sends `size` bytes from the current position of `file`. Stops early when abort_flag is
-// set, or with TRANSFER_STOPPED after saying so. Should the file end early, the rest goes
-// out as zeros so the target's transfer still completes, and the result is -1 after a
-// message naming `name`.
-int send_image_data(State& s, std::FILE* file, const char* name, std::uint32_t size,
-                    std::int64_t start_time, int verbose);
-
-// The truncation check of every executable format: each piece must be in the file before
-// anything of the load is sent.
-bool image_pieces_in_file(State& s, const char* name, std::FILE* file, const LoadImage& image);
-
-// With the monitor in binary write mode: each piece after its transfer header, then binary
-// mode left and, when everything went, the registers set. -1 on ESC or a short file.
-int send_load_image(State& s, std::FILE* file, const char* name, const LoadImage& image,
+// In one binary session: each piece after its transfer header; then, when everything went,
+// the registers. -1 on ESC, a short file or a transfer stopped.
+int send_load_image(Link& link, std::FILE* file, const char* name, const LoadImage& image,
                     int verbose);
 
 }  // namespace dravel

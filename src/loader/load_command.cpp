@@ -5,13 +5,13 @@
 
 #include "core/blanks.h"
 #include "core/console_out.h"
-#include "core/state.h"
-#include "lineinput/prompted_input.h"
-#include "link/handshake.h"
+#include "link/link.h"
 #include "link/tx_queue.h"
 #include "loader/binary_file.h"
+#include "loader/coff_image.h"
 #include "loader/elf_image.h"
-#include "loader/exe_load.h"
+#include "loader/exe_image.h"
+#include "loader/image_sender.h"
 #include "loader/srec_send.h"
 
 namespace dravel {
@@ -28,16 +28,16 @@ struct LoadOption {
 constexpr LoadOption LOAD_OPTIONS[] = {{"-s ", 0}, {"-v ", 2}};
 constexpr int DEFAULT_LEVEL = 1;
 
-void queue_text(State& s, const char* text) {
-  for (; *text != '\0'; ++text) tx_enqueue(s.tx, static_cast<std::uint8_t>(*text));
+void queue_text(Link& link, const char* text) {
+  for (; *text != '\0'; ++text) tx_enqueue(link.tx, static_cast<std::uint8_t>(*text));
 }
 
 }  // namespace
 
-LoadFormat detect_format(State& s, const char* name) {
+LoadFormat detect_format(Link& link, const char* name) {
   BinaryFile f = open_binary(name);
   if (!f) {
-    console_printf(s.console(), "Can't open \"%s\"\n\r", name);
+    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name, open_failure().c_str());
     return FORMAT_UNKNOWN;
   }
   unsigned char head[MAGIC_BYTES] = {};
@@ -51,41 +51,75 @@ LoadFormat detect_format(State& s, const char* name) {
   return FORMAT_UNKNOWN;
 }
 
-bool load_file_readable(State& s, const char* name) {
-  return s.io.files.exists(name) && s.io.files.readable(name);
+bool load_file_readable(Link& link, const char* name) {
+  return link.core.io.files.exists(name) && link.core.io.files.readable(name);
 }
 
-int load_file(State& s, const char* name, int level) {
+ImageResult read_executable(LoadFormat format, const char* name, std::FILE* f, std::uint64_t size) {
+  auto read_at = [f](std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+    return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(out, 1, n, f) == n;
+  };
+  if (format == FORMAT_EXE) return read_exe_image(name, read_at, size);
+  if (format == FORMAT_COFF) return read_coff_image(name, read_at, size);
+  ElfResult elf = read_elf_image(read_at, size);
+  if (!elf.problem.empty())
+    return ImageResult::refused("\"" + std::string(name) + "\" " + elf.problem + "\n\r");
+  ImageResult r;
+  r.image = std::move(elf.image);
+  if (std::string problem = image_problem(name, r.image, size); !problem.empty())
+    return ImageResult::refused(problem);
+  return r;
+}
+
+namespace {
+
+// Nothing goes to the board until the whole file is known to be loadable.
+int load_executable(Link& link, LoadFormat format, const char* name, int level) {
+  BinaryFile file = open_binary(name);
+  if (!file) {
+    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name, open_failure().c_str());
+    return -1;
+  }
+  const std::int64_t size = binary_file_size(file.get());
+  if (size < 0) {
+    console_printf(link.console(), "\"%s\" cannot be read\n\r", name);
+    return -1;
+  }
+  const ImageResult r = read_executable(format, name, file.get(), static_cast<std::uint64_t>(size));
+  if (!r.ok) {
+    console_write(link.console(), r.message);
+    return -1;
+  }
+  return send_load_image(link, file.get(), name, r.image, level);
+}
+
+}  // namespace
+
+int load_file(Link& link, const char* name, int level) {
   if (name[0] == '\0') return -1;
-  if (!load_file_readable(s, name)) {
-    console_printf(s.console(), " \"%s\" not found\a\n\r", name);
+  if (!load_file_readable(link, name)) {
+    console_printf(link.console(), " \"%s\" not found\a\n\r", name);
     return -1;
   }
   int result;
-  switch (detect_format(s, name)) {
+  switch (LoadFormat format = detect_format(link, name)) {
     case FORMAT_SREC:
-      queue_text(s, "ld2\r");
-      result = srec_send(s, name, level);
+      queue_text(link, "ld2\r");
+      result = srec_send(link, name, level);
       break;
     case FORMAT_EXE:
-      enter_binary_write(s);
-      result = exe_load(s, name, level);
-      break;
     case FORMAT_COFF:
-      enter_binary_write(s);
-      result = coff_load(s, name, level);
-      break;
     case FORMAT_ELF:
-      result = elf_load(s, name, level);
+      result = load_executable(link, format, name, level);
       break;
     default:
-      console_printf(s.console(), " \"%s\" unknown format\a\n\r", name);
+      console_printf(link.console(), " \"%s\" unknown format\a\n\r", name);
       return -1;
   }
   return result == -1 ? -1 : 0;
 }
 
-int load_command(State& s, char* argument) {
+int load_command(Link& link, char* argument) {
   char* p = skip_blanks(argument);
   if (*p == '\0') return 0;
   int level = DEFAULT_LEVEL;
@@ -105,17 +139,10 @@ int load_command(State& s, char* argument) {
       *end = '\0';
       ++p;
     }
-    if (load_file(s, name, level) == -1) return -1;
+    if (load_file(link, name, level) == -1) return -1;
     p = skip_blanks(p);
   }
   return 0;
-}
-
-int load_key(State& s) {
-  char line[LOAD_PROMPT_CAPACITY + 1] = {};
-  prompt_line(s, LOAD_PROMPT, line, LOAD_PROMPT_CAPACITY);
-  if (s.log_file.is_open()) s.log_file.printf("local load %s\n", line);
-  return load_command(s, line);
 }
 
 }  // namespace dravel

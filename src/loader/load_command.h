@@ -1,8 +1,13 @@
 #pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "loader/load_image.h"
 
 namespace dravel {
 
-struct State;
+class Link;
+struct HistoryList;
 
 enum LoadFormat {
   FORMAT_UNKNOWN = 0,
@@ -13,19 +18,22 @@ enum LoadFormat {
 };
 
 inline constexpr const char* LOAD_PROMPT = "\x1b[32mLoad%s:\x1b[0m ";
-inline constexpr int LOAD_PROMPT_CAPACITY = 63;
 // The longest file name the monitor may send, its carriage return not counted.
 inline constexpr int MONITOR_NAME_LIMIT = 255;
 
-LoadFormat detect_format(State& s, const char* name);
-int load_file(State& s, const char* name, int level);
+LoadFormat detect_format(Link& link, const char* name);
+int load_file(Link& link, const char* name, int level);
 // Options "-s " / "-v ", then names; writes a terminator after each name.
-int load_command(State& s, char* argument);
-int load_key(State& s);
+int load_command(Link& link, char* argument);
 // Watcher callback: 0 asks the user for the name, non-zero asks the monitor.
-int load_request_callback(State& s, int from_monitor);
+int load_request_callback(Link& link, HistoryList& history, int from_monitor);
 
 // The existence and readability test made before any byte of a load is sent.
-bool load_file_readable(State& s, const char* name);
+bool load_file_readable(Link& link, const char* name);
+
+// The image of an executable `format` in `file` (`size` bytes), checked whole; nothing is
+// printed or sent.
+ImageResult read_executable(LoadFormat format, const char* name, std::FILE* file,
+                            std::uint64_t size);
 
 }  // namespace dravel

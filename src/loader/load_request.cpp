@@ -3,10 +3,11 @@
 #include "core/blanks.h"
 #include "core/console_out.h"
 #include "core/keyboard.h"
-#include "core/state.h"
 #include "core/waits.h"
 #include "lineinput/prompted_input.h"
+#include "link/link.h"
 #include "link/link_loss.h"
+#include "link/monitor_bytes.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
 #include "loader/load_command.h"
@@ -17,21 +18,20 @@ namespace dravel {
 namespace {
 
 constexpr std::uint8_t ASK_NAME = 'F';
-constexpr std::uint8_t BREAK = 0x03;
 constexpr int NAME_READ = 256;
 
 enum class NameRead { DONE, ABORTED, TOO_LONG };
 
 // The monitor's answer to 'F': a name ended by a carriage return. ESC (through the keyboard
 // poll) or a name that never ends gives up, so a silent monitor cannot hold the host for ever.
-NameRead read_monitor_name(State& s, std::string& name) {
-  tx_enqueue(s.tx, ASK_NAME);
+NameRead read_monitor_name(Link& link, std::string& name) {
+  tx_enqueue(link.tx, ASK_NAME);
   int taken = 0;
   std::uint8_t buf[NAME_READ];
   for (;;) {
     // The queue (the request among what was typed before it) goes in one write.
-    if (s.tx.count > 0) tx_flush(s.tx, s.port);
-    int n = link_read(s, buf, NAME_READ);
+    if (link.tx.count > 0) tx_flush(link.tx, link.port);
+    int n = link_read(link, buf, NAME_READ);
     for (int i = 0; i < n; ++i) {
       NameRead end = NameRead::DONE;
       if (buf[i] != '\r') {
@@ -40,51 +40,51 @@ NameRead read_monitor_name(State& s, std::string& name) {
         end = NameRead::TOO_LONG;
       }
       // The monitor's words after the name are for whoever reads next.
-      s.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
+      link.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
       return end;
     }
     if (n > 0) continue;
-    poll_keyboard(s);
-    if (s.abort_flag) return NameRead::ABORTED;
-    idle_wait(s);
+    poll_keyboard(link.core);
+    if (link.core.abort_flag) return NameRead::ABORTED;
+    idle_wait(link.core);
   }
 }
 
 }  // namespace
 
-int load_request_callback(State& s, int from_monitor) {
+int load_request_callback(Link& link, HistoryList& history, int from_monitor) {
   std::string name;
   if (from_monitor == 0) {
-    char line[LOAD_PROMPT_CAPACITY + 1] = {};
-    prompt_line(s, LOAD_PROMPT, line, LOAD_PROMPT_CAPACITY);
+    char line[PROMPT_CAPACITY + 1] = {};
+    prompt_line(link.core, history, LOAD_PROMPT, line, PROMPT_CAPACITY);
     name = line;
   } else {
-    switch (read_monitor_name(s, name)) {
+    switch (read_monitor_name(link, name)) {
       case NameRead::DONE:
         break;
       case NameRead::TOO_LONG:
-        tx_enqueue(s.tx, BREAK);
-        console_printf(s.console(), "\n\rfile name from the monitor longer than %d bytes\a\n\r",
+        tx_enqueue(link.tx, BREAK);
+        console_printf(link.console(), "\n\rfile name from the monitor longer than %d bytes\a\n\r",
                        MONITOR_NAME_LIMIT);
         return -1;
       case NameRead::ABORTED:
         // abort_flag stays set: the loop then breaks and ends as ESC always does.
-        tx_enqueue(s.tx, BREAK);
+        tx_enqueue(link.tx, BREAK);
         return -1;
     }
   }
   // The name is one piece of text; only leading blanks go, so the file tested is the one sent.
   const char* file = skip_blanks(name.c_str());
   if (*file == '\0') {
-    tx_enqueue(s.tx, BREAK);
+    tx_enqueue(link.tx, BREAK);
     return -1;
   }
-  if (!load_file_readable(s, file)) {
-    tx_enqueue(s.tx, BREAK);
-    console_printf(s.console(), " \"%s\" not found\a\n\r", file);
+  if (!load_file_readable(link, file)) {
+    tx_enqueue(link.tx, BREAK);
+    console_printf(link.console(), " \"%s\" not found\a\n\r", file);
     return -1;
   }
-  return srec_send(s, file, 1) == -1 ? -1 : 0;
+  return srec_send(link, file, 1) == -1 ? -1 : 0;
 }
 
 }  // namespace dravel

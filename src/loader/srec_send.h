@@ -2,7 +2,7 @@
 
 namespace dravel {
 
-struct State;
+class Link;
 
 // The monitor's acknowledgement after each line: 'N', then the first LF after it.
 inline constexpr char SREC_ACK[] = "N\n";
@@ -16,6 +16,6 @@ inline constexpr int SREC_TIMEOUT_SECONDS = 4;
 // idle wait is followed by both.
 inline constexpr int SREC_READS_PER_LOOK = 16;
 
-int srec_send(State& s, const char* name, int verbose);
+int srec_send(Link& link, const char* name, int verbose);
 
 }  // namespace dravel

@@ -2,12 +2,12 @@
 
 #include <cctype>
 
-#include "commands/auto_script.h"
 #include "core/console_out.h"
 #include "core/run_outcome.h"
-#include "core/state.h"
+#include "terminal/auto_script.h"
 #include "terminal/config.h"
 #include "terminal/startup.h"
+#include "terminal/state.h"
 
 namespace dravel {
 
@@ -74,7 +74,6 @@ bool scan_batch_options(State& s) {
   if (scripts.empty()) return usage_error(s, "--batch needs a script to run");
   o.batch_scripts = std::move(scripts);
   o.next_batch_script = 0;
-  o.run_start = s.io.clock.seconds();
   return true;
 }
 

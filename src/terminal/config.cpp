@@ -7,7 +7,7 @@
 
 #include "core/console_out.h"
 #include "core/program_exit.h"
-#include "core/state.h"
+#include "terminal/state.h"
 
 namespace dravel {
 

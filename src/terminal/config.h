@@ -29,7 +29,6 @@ struct Options {
   std::vector<std::string> batch_scripts;
   std::size_t next_batch_script = 0;
   int timeout_seconds = 0;  // --timeout, 0 for none
-  std::int64_t run_start = 0;
 };
 
 // An option that stands alone: no value follows it (-p and -B carry theirs glued on).

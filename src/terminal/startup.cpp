@@ -4,19 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "commands/auto_script.h"
 #include "core/console_out.h"
 #include "core/exits.h"
 #include "core/program_exit.h"
 #include "core/run_outcome.h"
 #include "core/signal_flag.h"
-#include "core/state.h"
 #include "lineinput/history.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
+#include "terminal/auto_script.h"
 #include "terminal/batch_run.h"
 #include "terminal/config.h"
 #include "terminal/program_watchers.h"
+#include "terminal/state.h"
 #include "terminal/terminal_loop.h"
 #include "watch/watchers.h"
 
@@ -103,6 +103,19 @@ void scan_baud_and_script(State& s) {
   }
 }
 
+// -d / DRAVELPORT (a path or a network URL), else the port of the I/O address.
+std::string chosen_device_name(const State& s) {
+  return s.options.device.empty() ? platform::default_device_name(s.config.io_address)
+                                  : s.options.device;
+}
+
+// A batch run has no keyboard and may have a time limit, both counted from here.
+void start_batch_run(State& s) {
+  s.core.no_keyboard = s.options.batch;
+  s.core.run_limit =
+      s.options.batch ? RunLimit{s.options.timeout_seconds, s.io.clock.seconds()} : RunLimit{};
+}
+
 int run(State& s, GetEnv getenv_fn) {
   scan_own_options(s, getenv_fn);
   if (s.options.show_help) {
@@ -120,6 +133,7 @@ int run(State& s, GetEnv getenv_fn) {
   }
 
   if (!scan_batch_options(s)) return STATUS_USAGE;
+  start_batch_run(s);
 
   print_banner(s);
   read_port_config(s, getenv_fn("KRVB7100"));
@@ -127,13 +141,13 @@ int run(State& s, GetEnv getenv_fn) {
   check_baud_rate(s);
   console_printf(s.console(), " BAUDRATE = %ld\n", s.config.baud_rate);
   // The I/O address no longer says what is opened: -d, DRAVELPORT or a URL may.
-  console_printf(s.console(), " PORT = %s\n", chosen_device_name(s, s.config.io_address).c_str());
+  console_printf(s.console(), " PORT = %s\n", chosen_device_name(s).c_str());
 
   const char* his = getenv_fn("DRAVELHIS");
   s.history_path = his != nullptr ? his : "dravel.his";
   history_load_file(s.history, s.console(), s.history_path);
 
-  link_open(s, s.config.baud_rate);
+  link_open(s.link, chosen_device_name(s), s.config.baud_rate);
   register_program_watchers(s);
 
   if (!s.options.batch && !s.options.initial_script.empty()) {
@@ -145,8 +159,7 @@ int run(State& s, GetEnv getenv_fn) {
 
   int status = s.options.batch ? s.outcome.batch_status() : std::max(s.outcome.exit_status, 0);
   if (int sig = pending_signal(); sig != 0) status = 128 + sig;
-  serial_close(s);
-  history_save_file(s.history, s.history_path);
+  s.core.hooks.run_exit_actions();
   return status;
 }
 
@@ -161,7 +174,7 @@ int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn
     return e.status;
   } catch (const LinkLost&) {
     // The loop catches it; should a wait ever run outside the loop, still end in order.
-    close_saving_history(s);
+    s.core.hooks.run_exit_actions();
     return 1;
   }
 }

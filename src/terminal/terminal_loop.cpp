@@ -3,29 +3,28 @@
 #include <algorithm>
 #include <cstring>
 
-#include "commands/auto_script.h"
-#include "commands/command_table.h"
-#include "commands/expect_command.h"
 #include "core/console_out.h"
 #include "core/program_exit.h"
 #include "core/signal_flag.h"
-#include "core/state.h"
 #include "core/waits.h"
 #include "lineinput/line_editor.h"
 #include "lineinput/prompted_input.h"
 #include "link/link_loss.h"
+#include "link/monitor_bytes.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
+#include "terminal/auto_script.h"
 #include "terminal/batch_run.h"
+#include "terminal/command_table.h"
+#include "terminal/expect_command.h"
 #include "terminal/startup.h"
+#include "terminal/state.h"
 #include "watch/watchers.h"
 
 namespace dravel {
 
 namespace {
 
-constexpr int EDIT_LINE_CAPACITY = 63;
-constexpr int EDIT_LINE_SEND_LIMIT = 64;
 constexpr int RECEIVE_LIMIT = 255;
 
 enum class PassEnd { CONTINUE, QUIT };
@@ -43,16 +42,16 @@ PassEnd run_script_line(State& s, bool ran_without_waiting) {
 // Step 2 of a pass: a key for the target, a prefix key, or a command key.
 PassEnd handle_key(State& s, KeyCode k) {
   if (k < key::FIRST_SPECIAL) {
-    s.prefix_state = 0;
+    s.prefix_state = PREFIX_NONE;
     tx_enqueue(s.tx, k);
     return PassEnd::CONTINUE;
   }
   if (s.prefix_state == 0 && (k == key::F9 || k == key::F10)) {
-    s.prefix_state = k - 0xF8;
+    s.prefix_state = k == key::F9 ? PREFIX_F9 : PREFIX_F10;
     return PassEnd::CONTINUE;
   }
   if (dispatch_key(s, k, s.prefix_state) == QUIT_RESULT) return PassEnd::QUIT;
-  s.prefix_state = 0;
+  s.prefix_state = PREFIX_NONE;
   return PassEnd::CONTINUE;
 }
 
@@ -96,9 +95,9 @@ PassEnd receive_pass(State& s, PassWork& work) {
       if (s.log_file.is_open())
         s.log_file.write(std::string_view(reinterpret_cast<const char*>(chunk), shown));
       expect_received(s, chunk, n);
-      if (Watcher* w = watchers_match(s, chunk, n)) {
+      if (Watcher* w = watchers_match(s.watchers, chunk, n)) {
         finish();
-        return watcher_run(s, *w) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
+        return watcher_run(*w) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
       }
     }
   } catch (...) {
@@ -116,7 +115,7 @@ void link_lost_reset(State& s) {
   s.tx.reset();
   s.port.clear_unread();
   s.prompt_seen = false;
-  s.prefix_state = 0;
+  s.prefix_state = PREFIX_NONE;
   s.outcome.link_lost = true;
   scripts_stop_all(s);
 }
@@ -130,8 +129,8 @@ bool tend_expect(State& s) {
     script_next_line(s);
     return true;
   }
-  link_check(s);
-  terminate_on_abort(s, true);
+  link_check(s.link);
+  terminate_on_abort(s.core, true);
   if (!expect_timed_out(s)) return false;
   expect_fail(s);
   return true;
@@ -141,13 +140,13 @@ bool pass(State& s) {
   if (pending_signal() != 0) return false;
   AutoStack& a = s.autos;
   if (s.options.batch) {
-    batch_check_deadline(s);
+    check_run_limit(s.core);
     if (!a.active() && !batch_next_script(s)) return false;
   }
   // A device gone fails a batch run at once rather than waiting for it to come back, and
   // stops running scripts as it stops a command: the line a script was sending may be cut,
   // and a board that lived on (behind a network port) prints no prompt for its next line.
-  if (s.options.batch || a.active()) link_check(s);
+  if (s.options.batch || a.active()) link_check(s.link);
   int bits = 0;
   KeyCode current = 0;
   PassWork work;
@@ -173,15 +172,15 @@ bool pass(State& s) {
   if (!a.paused() && s.prompt_seen && !a.active() && s.edit_mode && !s.options.batch) {
     char line[256] = {};
     console_write(s.console(), "\r");
-    prompted_input(s, "%s>>", line, EDIT_LINE_CAPACITY, LINE_FLAG_SPECIAL_ENDS);
+    prompted_input(s.core, s.history, "%s>>", line, PROMPT_CAPACITY, LINE_FLAG_SPECIAL_ENDS);
     if (std::strlen(line) == 1 && static_cast<std::uint8_t>(line[0]) >= 0x80) {
       return handle_key(s, static_cast<KeyCode>(line[0])) == PassEnd::CONTINUE;
     }
     s.prompt_seen = false;
     console_write(s.console(), "\r\x1b[K>>");
-    for (int i = 0; i < EDIT_LINE_SEND_LIMIT && line[i] != '\0'; ++i)
+    for (int i = 0; i < MONITOR_LINE_LIMIT && line[i] != '\0'; ++i)
       tx_enqueue(s.tx, static_cast<std::uint8_t>(line[i]));
-    tx_enqueue(s.tx, 0x0D);
+    tx_enqueue(s.tx, CR);
     return true;
   }
 
@@ -193,12 +192,12 @@ bool pass(State& s) {
   }
   if (bits & POLL_BREAK) {
     work.busy = true;
-    tx_enqueue(s.tx, 0x03);
+    tx_enqueue(s.tx, BREAK);
   }
   if (bits & POLL_RECEIVE) {
     if (receive_pass(s, work) == PassEnd::QUIT) return false;
   }
-  if (!work.busy && s.tx.count == 0 && s.keys.count == 0) idle_wait(s);
+  if (!work.busy && s.tx.count == 0 && s.keys.count == 0) idle_wait(s.core);
   return true;
 }
 
@@ -214,7 +213,7 @@ bool terminal_pass(State& s) {
 }
 
 void terminal_loop(State& s) {
-  s.prefix_state = 0;
+  s.prefix_state = PREFIX_NONE;
   while (terminal_pass(s)) {
   }
   // A quit right after queued bytes (a script's line, then "local quit") still sends them.

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "core/state.h"
-
 namespace dravel {
 
 Watcher* watcher_register(WatcherList& list, const char* pattern, WatcherCallback callback,
@@ -26,29 +24,24 @@ void watchers_reset(WatcherList& list) {
   for (Watcher* w = list.head.get(); w != nullptr; w = w->next.get()) matcher_reset(*w->matcher);
 }
 
-Watcher* watchers_match(State& s, const std::uint8_t* bytes, int count) {
-  for (Watcher* w = s.watchers.head.get(); w != nullptr; w = w->next.get()) {
+Watcher* watchers_match(WatcherList& list, const std::uint8_t* bytes, int count) {
+  for (Watcher* w = list.head.get(); w != nullptr; w = w->next.get()) {
     matcher_feed(*w->matcher, bytes, count);
     if (!matcher_matched(*w->matcher)) continue;
     // One announcement per chunk: whatever the others had half seen is forgotten.
-    watchers_reset(s.watchers);
+    watchers_reset(list);
     return w;
   }
   return nullptr;
 }
 
-int watcher_run(State& s, const Watcher& w) {
-  return w.callback != nullptr ? w.callback(s, w.value) : 1;
+int watcher_run(const Watcher& w) {
+  return w.callback ? w.callback(w.value) : 1;
 }
 
-int watchers_feed(State& s, const std::uint8_t* bytes, int count) {
-  Watcher* w = watchers_match(s, bytes, count);
-  return w != nullptr ? watcher_run(s, *w) : 0;
-}
-
-int on_prompt(State& s, int) {
-  s.prompt_seen = true;
-  return 0;
+int watchers_feed(WatcherList& list, const std::uint8_t* bytes, int count) {
+  Watcher* w = watchers_match(list, bytes, count);
+  return w != nullptr ? watcher_run(*w) : 0;
 }
 
 }  // namespace dravel

@@ -1,14 +1,14 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "watch/pattern_matcher.h"
 
 namespace dravel {
 
-struct State;
-
-using WatcherCallback = int (*)(State&, int value);
+// Called with the value it was registered with.
+using WatcherCallback = std::function<int(int value)>;
 
 struct Watcher {
   std::unique_ptr<Watcher> next;
@@ -29,11 +29,10 @@ Watcher* watcher_register(WatcherList& list, const char* pattern, WatcherCallbac
                           int value);
 void watchers_reset(WatcherList& list);
 // Feeds one chunk to every watcher and runs the callback of the one that matched.
-int watchers_feed(State& s, const std::uint8_t* bytes, int count);
+int watchers_feed(WatcherList& list, const std::uint8_t* bytes, int count);
 // The same in two steps, for a caller with output to finish before a callback runs:
 // the watcher that matched (all reset then), or null; then its callback's result.
-Watcher* watchers_match(State& s, const std::uint8_t* bytes, int count);
-int watcher_run(State& s, const Watcher& w);
-int on_prompt(State& s, int value);
+Watcher* watchers_match(WatcherList& list, const std::uint8_t* bytes, int count);
+int watcher_run(const Watcher& w);
 
 }  // namespace dravel

@@ -1,13 +1,13 @@
-#include "commands/auto_script.h"
+#include "terminal/auto_script.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/program_exit.h"
-#include "core/state.h"
 #include "support/rig.h"
 #include "terminal/program_watchers.h"
+#include "terminal/state.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {

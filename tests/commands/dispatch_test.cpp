@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "commands/command_table.h"
 #include "commands/help_screens.h"
 #include "core/program_exit.h"
 #include "support/rig.h"
+#include "terminal/command_table.h"
 
 namespace dravel::test {
 namespace {
@@ -39,8 +39,8 @@ TEST(MatchCommandName, NeedsNoSeparatorAndFoldsCase) {
 TEST(MatchCommandName, TableOrderPutsLongerNamesFirst) {
   auto first_row = [](const char* line) -> std::string {
     std::string buf = line;
-    for (const CommandEntry* row = CommandTable; row->name != nullptr; ++row)
-      if (match_command_name(row->name, buf.data()) != nullptr) return row->name;
+    for (const CommandRow& row : COMMAND_ROWS)
+      if (match_command_name(row.name, buf.data()) != nullptr) return row.name;
     return "";
   };
   EXPECT_EQ(first_row("lds x"), "lds");
@@ -50,7 +50,6 @@ TEST(MatchCommandName, TableOrderPutsLongerNamesFirst) {
   EXPECT_EQ(first_row("auto-again"), "auto-again");
   EXPECT_EQ(first_row("autoexec.scr"), "auto");
   EXPECT_EQ(first_row("log"), "log");
-  EXPECT_EQ(CommandTable[COMMAND_COUNT].name, nullptr);
 }
 
 TEST_F(DispatchTest, LocalLinesReachTheirRowsWithTheArgument) {

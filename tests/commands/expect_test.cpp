@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "commands/expect_command.h"
 #include "core/escaped_text.h"
-#include "core/state.h"
 #include "support/rig.h"
+#include "terminal/expect_command.h"
+#include "terminal/state.h"
 
 namespace dravel::test {
 namespace {

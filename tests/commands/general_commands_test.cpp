@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "commands/command_table.h"
 #include "support/rig.h"
+#include "terminal/command_table.h"
 
 namespace dravel::test {
 namespace {

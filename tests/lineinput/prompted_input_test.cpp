@@ -36,7 +36,7 @@ struct PromptedInputTest : ::testing::Test {
   std::string ask(const std::string& keys, int flags = LINE_FLAG_NEWLINE) {
     rig.console.type(keys);
     rig.console.take_screen();
-    return prompted_input(s, "P%s>", line, 63, flags);
+    return prompted_input(s.core, s.history, "P%s>", line, 63, flags);
   }
   std::string screen() { return rig.console.take_screen(); }
 };
@@ -116,7 +116,7 @@ TEST_F(PromptedInputTest, SpecialKeyEndsEditInputAndKeepsTheTextInTheHistory) {
 
 TEST_F(PromptedInputTest, PromptLineIgnoresSpecialKeys) {
   rig.console.type("a" + fkey(3) + CR);
-  EXPECT_STREQ(prompt_line(s, "\x1b[32mDos%s#\x1b[0m ", line, 63), "a");
+  EXPECT_STREQ(prompt_line(s.core, s.history, "\x1b[32mDos%s#\x1b[0m ", line, 63), "a");
   EXPECT_EQ(screen(), "\x1b[32mDos[1]#\x1b[0m a\r\n");
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/program_exit.h"
+#include "link/binary_session.h"
 #include "link/serial_port.h"
 #include "support/rig.h"
 
@@ -127,8 +128,7 @@ TEST_F(HandshakeTest, PromptRightAfterLeavingBinaryIsKeptForTheNextWait) {
     if (p.received == "bwr\r\r") p.say("\r\nend binary\r\n>>");
     if (p.received == "bwr\r\rsr epc 80010000\r") p.say("\r\n>>");
   };
-  EXPECT_EQ(enter_binary_write(rig.s()), 0);
-  EXPECT_EQ(leave_binary(rig.s()), 0);
+  { BinarySession session(rig.s().link, BinaryDirection::TO_BOARD); }
   EXPECT_EQ(set_target_register(rig.s(), REGISTER_EPC, 0x80010000u), 0);
   EXPECT_EQ(peer.received, "bwr\r\rsr epc 80010000\r\r");
   EXPECT_EQ(rig.console.screen, "");
@@ -141,7 +141,11 @@ TEST_F(HandshakeTest, EscEndsATextWaitThatNeverCompletes) {
   rig.idle.on_wait = [&] {
     if (++idles == 50) rig.console.type("\x1b");
   };
-  EXPECT_EQ(exit_status([&] { leave_binary(rig.s()); }), 1);
+  EXPECT_EQ(exit_status([&] {
+              serial_write_string(rig.s().port, "\r");
+              wait_for_text(rig.s(), "end binary\r");
+            }),
+            1);
   EXPECT_EQ(rig.serial.wire_out, "\r");
   EXPECT_EQ(rig.console.screen, "\nTerminate by user!\n");
   EXPECT_TRUE(std::filesystem::exists(dir.file("his")));

@@ -1,10 +1,10 @@
-#include "loader/exe_load.h"
-
 #include <gtest/gtest.h>
 
+#include "link/binary_session.h"
 #include "link/block_protocol.h"
 #include "link/handshake.h"
 #include "loader/binary_file.h"
+#include "loader/dload_dsave.h"
 #include "loader/image_sender.h"
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
@@ -99,11 +99,28 @@ TEST_F(ExeLoad, EmptyImageAnnouncesZeroBytesAndStillSetsRegisters) {
             std::string::npos);
 }
 
-TEST_F(ExeLoad, ShortHeaderFailsAndLeavesTheMonitorInBinaryMode) {
+// The whole file is read and checked before anything goes to the board.
+TEST_F(ExeLoad, ShortHeaderFailsBeforeAnythingIsSent) {
   std::string f = dir.write("short.exe", "KV-R EXE" + std::string(100, '\0'));
   EXPECT_EQ(load(f), -1);
   EXPECT_EQ(rig.console.screen, "\"" + f + "\" header read error\n");
-  EXPECT_EQ(rig.serial.wire_out, "bwr\r");
+  EXPECT_EQ(rig.serial.wire_out, "");
+}
+
+// Past 4 GiB the board's address would wrap to 0: every format and dload refuse it first.
+TEST_F(ExeLoad, APiecePastFourGibIsRefusedBeforeAnythingIsSent) {
+  ExeLayout e;
+  e.address = 0xFFFFFF00u;
+  e.image = pattern(0x200);
+  std::string f = dir.write("high.exe", make_exe(e));
+  EXPECT_EQ(load(f), -1);
+  std::string g = dir.write("high.bin", pattern(0x20));
+  std::string cmd = g + " fffffff0";
+  EXPECT_EQ(dload_command(rig.s(), cmd.data()), -1);
+  EXPECT_EQ(rig.serial.wire_out, "");
+  EXPECT_EQ(rig.console.screen,
+            "\"" + f + "\" runs past the end of memory: address ffffff00 size 000200\n\r" + "\"" +
+                g + "\" runs past the end of memory: address fffffff0 size 000020\n\r");
 }
 
 TEST_F(ExeLoad, ImageShorterThanItsHeaderSaysIsRefusedBeforeAnyData) {
@@ -117,7 +134,7 @@ TEST_F(ExeLoad, ImageShorterThanItsHeaderSaysIsRefusedBeforeAnyData) {
     rig.serial.wire_out.clear();
     rig.console.take_screen();
     EXPECT_EQ(load(f), -1);
-    EXPECT_EQ(rig.serial.wire_out, "bwr\r\r");  // into binary mode and straight out again
+    EXPECT_EQ(rig.serial.wire_out, "");  // refused before binary mode
     EXPECT_EQ(sim.monitor.mode(), sim::Mode::command);
     std::string screen = rig.console.take_screen();
     EXPECT_EQ(screen.rfind("\"" + f + "\" ends early: ", 0), 0u) << screen;
@@ -157,15 +174,17 @@ TEST_F(ExeLoad, DataEndingEarlyDuringTheTransferIsPaddedSoTheTargetCompletes) {
   std::string f = dir.write("cut.bin", pattern(0x100));
   for (std::uint32_t a = 0x80010100; a < 0x80014800; ++a) sim.monitor.memory().write_byte(a, 0xA5);
   BinaryFile file = open_binary(f.c_str());
-  enter_binary_write(rig.s());
-  send_transfer_header(rig.s(), 0x80010000, 0x4800);
-  EXPECT_EQ(send_image_data(rig.s(), file.get(), f.c_str(), 0x4800, 0, 0), -1);
-  leave_binary(rig.s());
+  {
+    BinarySession session(rig.s().link, BinaryDirection::TO_BOARD);
+    send_transfer_header(rig.s(), 0x80010000, 0x4800);
+    const PieceSent sent =
+        send_piece_data(rig.s(), file.get(), 0x4800, TransferProgress{rig.s(), false, 0});
+    EXPECT_TRUE(sent.ran_short);
+    EXPECT_EQ(sent.read, 0x100u);
+  }
   EXPECT_EQ(sim.monitor.mode(), sim::Mode::command);
   EXPECT_EQ(memory(0x80010000, 0x100), pattern(0x100));
   EXPECT_EQ(memory(0x80010100, 0x4700), std::string(0x4700, '\0'));
-  EXPECT_EQ(rig.console.screen,
-            "\"" + f + "\" read error: data ended early, sent zeros in its place\n\r");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "loader/exe_load.h"
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"

@@ -6,6 +6,7 @@
 
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "terminal/command_table.h"
 
 namespace dravel::test {
 namespace {
@@ -46,7 +47,8 @@ TEST_F(LoadCommand, DetectsFormatsByTheirFirstBytes) {
   }
   EXPECT_EQ(rig.console.screen, "");
   EXPECT_EQ(detect_format(rig.s(), dir.file("none").c_str()), FORMAT_UNKNOWN);
-  EXPECT_EQ(rig.console.screen, "Can't open \"" + dir.file("none") + "\"\n\r");
+  EXPECT_EQ(rig.console.screen,
+            "Can't open \"" + dir.file("none") + "\": No such file or directory\n\r");
 }
 
 TEST_F(LoadCommand, UnknownFormatAndMissingFilesSendNothing) {
@@ -117,12 +119,12 @@ TEST_F(LoadCommand, KeyPromptsLogsAndLoads) {
   std::string log = dir.file("op.log");
   ASSERT_TRUE(rig.s().log_file.open(log.c_str(), "w"));
   rig.console.type("\r");
-  EXPECT_EQ(load_key(rig.s()), 0);
+  EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_NONE), 0);
   EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
 
   std::string a = dir.write("a.mot", "S1a\n");
   rig.console.type(a + "\r");
-  EXPECT_EQ(load_key(rig.s()), 0);
+  EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_NONE), 0);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(log), "local load \nlocal load " + a + "\n");
   drain(rig.s());

@@ -29,14 +29,14 @@ struct LoadRequest : ::testing::Test {
 TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
   std::string f = dir.write("my.mot", "S1a\r\nS1b\r\n");
   answer_f_with(" " + f + "\r");
-  EXPECT_EQ(load_request_callback(rig.s(), 1), 0);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), 0);
   EXPECT_EQ(rig.serial.wire_out, "FG\nS1a\nS1b\n");  // no "ld2\r": the monitor is receiving
   EXPECT_NE(rig.console.screen.find("2 lines,  0 sec.\n\r\"" + f + "\" send "), std::string::npos);
 }
 
 TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
   answer_f_with("-s a b\r");
-  EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), -1);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "F\x03");
   EXPECT_EQ(rig.console.screen, " \"-s a b\" not found\a\n\r");
@@ -44,7 +44,7 @@ TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
 
 TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
   answer_f_with("\r");
-  EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), -1);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "F\x03");
   EXPECT_EQ(rig.console.take_screen(), "");
@@ -54,7 +54,7 @@ TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
     rig.serial.wire_out.clear();
     monitor.peer.received.clear();
     answer_f_with(std::string(static_cast<std::size_t>(length), 'n') + "\r");
-    EXPECT_EQ(load_request_callback(rig.s(), 1), -1);
+    EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), -1);
     drain(rig.s());
     EXPECT_EQ(rig.serial.wire_out, "F\x03");
     std::string screen = rig.console.take_screen();
@@ -84,14 +84,14 @@ TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
   std::string log = dir.file("op.log");
   ASSERT_TRUE(rig.s().log_file.open(log.c_str(), "w"));
   rig.console.type(f + "\r");
-  EXPECT_EQ(load_request_callback(rig.s(), 0), 0);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 0), 0);
   EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n");
   EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(log), "");  // nothing logged for a monitor's request
 
   rig.console.type("\r");
-  EXPECT_EQ(load_request_callback(rig.s(), 0), -1);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 0), -1);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/state.h"
 #include "link/tx_queue.h"
 #include "support/fakes.h"
+#include "terminal/state.h"
 
 namespace dravel::test {
 

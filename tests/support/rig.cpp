@@ -34,7 +34,10 @@ Rig::Rig(SerialPeer& peer) : Rig() {
 }
 
 void Rig::open_port() {
-  link_open(*state, state->config.baud_rate);
+  const Options& o = state->options;
+  link_open(state->link,
+            o.device.empty() ? platform::default_device_name(state->config.io_address) : o.device,
+            state->config.baud_rate);
 }
 
 int Rig::run(const std::vector<std::string>& args) {

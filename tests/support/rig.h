@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/state.h"
 #include "sim/monitor.h"
 #include "support/fakes.h"
+#include "terminal/state.h"
 
 namespace dravel::test {
 

@@ -121,13 +121,15 @@ TEST_F(LoopTest, EachChunkOfAFloodStillSendsOneQueuedByte) {
 }
 
 std::string screen_when_called;
-int record_screen(State& s, int) {
-  screen_when_called = dynamic_cast<FakeConsole&>(s.console()).screen;
-  return 0;
-}
 
 TEST_F(LoopTest, WatcherCallbackRunsWithItsChunkAlreadyOnTheScreen) {
-  watcher_register(rig.s().watchers, "MARK", record_screen, 0);
+  watcher_register(
+      rig.s().watchers, "MARK",
+      [this](int) {
+        screen_when_called = rig.console.screen;
+        return 0;
+      },
+      0);
   std::string first(255, 'x');
   first.replace(100, 4, "MARK");
   peer.say(first + "after");

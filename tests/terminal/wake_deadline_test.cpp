@@ -37,11 +37,9 @@ TEST_F(WakeDeadline, NearestOfEverythingPending) {
   s.autos.expect.seconds = 5;
   s.autos.expect.start = now_s();
   EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 6000);
-  s.options.batch = true;
-  s.options.timeout_seconds = 1;
-  s.options.run_start = now_s();
+  s.core.run_limit = {1, now_s()};
   EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 2000);
-  s.options = Options{};
+  s.core.run_limit = {};
   s.autos.expect.matcher.reset();
 
   rig.serial.unplug();

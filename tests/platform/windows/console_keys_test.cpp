@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/keyboard.h"
-#include "core/state.h"
 #include "support/rig.h"
+#include "terminal/state.h"
 
 namespace dravel::platform {
 namespace {

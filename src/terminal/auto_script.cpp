@@ -1,4 +1,4 @@
-#include "commands/auto_script.h"
+#include "terminal/auto_script.h"
 
 #include <cctype>
 #include <climits>
@@ -7,13 +7,13 @@
 #include <new>
 #include <string>
 
-#include "commands/command_table.h"
 #include "core/console_out.h"
 #include "core/keyboard.h"
 #include "core/program_exit.h"
-#include "core/state.h"
 #include "lineinput/prompted_input.h"
 #include "link/tx_queue.h"
+#include "terminal/command_table.h"
+#include "terminal/state.h"
 
 namespace dravel {
 
@@ -21,8 +21,6 @@ namespace {
 
 constexpr const char LOCAL_WORD[] = "local";
 constexpr std::size_t LOCAL_WORD_LENGTH = sizeof(LOCAL_WORD) - 1;
-constexpr int NAME_PROMPT_CAPACITY = 63;
-constexpr std::uint8_t CR = 0x0D;
 
 void pop_frame(AutoStack& a) {
   std::unique_ptr<AutoFrame> old = std::move(a.top);
@@ -127,18 +125,6 @@ void scripts_stop_all(State& s) {
   if (!a.active()) return;
   while (a.active()) pop_frame(a);
   console_write(s.console(), "auto commands all stop\n\r");
-}
-
-int auto_key(State& s) {
-  if (s.autos.active()) {
-    scripts_stop_all(s);
-    return 0;
-  }
-  char name[SCRIPT_LINE_SIZE] = {};
-  prompt_line(s, "\x1b[32mAuto%s:\x1b[0m ", name, NAME_PROMPT_CAPACITY);
-  if (name[0] == '\0') return 0;
-  if (s.log_file.is_open()) s.log_file.printf("local auto %s\n", name);
-  return auto_start(s, name);
 }
 
 int auto_start(State& s, char* argument) {

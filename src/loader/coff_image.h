@@ -1,13 +1,12 @@
 #pragma once
 // Little-endian MIPS COFF, as far as the loader reads it.
 #include <cstdint>
-#include <cstdio>
-#include <optional>
+#include <string>
 #include <vector>
 
-namespace dravel {
+#include "loader/load_image.h"
 
-struct State;
+namespace dravel {
 
 inline constexpr int COFF_FILE_HEADER_SIZE = 20;
 inline constexpr int COFF_OPTIONAL_HEADER_SIZE = 56;
@@ -57,8 +56,15 @@ CoffOptionalHeader parse_coff_optional_header(
     const std::uint8_t (&bytes)[COFF_OPTIONAL_HEADER_SIZE]);
 CoffSectionHeader parse_coff_section_header(const std::uint8_t* bytes);
 
-// Reads the headers from the start of `file`; prints the reason and gives nothing on failure.
-std::optional<CoffHeaders> coff_read_headers(State& s, std::FILE* file);
+// The headers at the start of the file, or the message that says why they cannot be read.
+struct CoffHeadersResult {
+  CoffHeaders headers;
+  std::string message;  // empty when the headers were read
+};
+CoffHeadersResult coff_read_headers(const ImageReadAt& read_at, std::uint64_t file_size);
 bool coff_section_wanted(const CoffSectionHeader& section);
+
+// The image a COFF executable file `name` (for the messages) describes, checked whole.
+ImageResult read_coff_image(const char* name, const ImageReadAt& read_at, std::uint64_t file_size);
 
 }  // namespace dravel

@@ -2,6 +2,8 @@
 // The console executable: a 2048-byte header, then one memory image.
 #include <cstdint>
 
+#include "loader/load_image.h"
+
 namespace dravel {
 
 inline constexpr int EXE_HEADER_READ = 136;  // the part of the header that is read
@@ -19,5 +21,8 @@ struct ExeHeader {
 ExeHeader parse_exe_header(const std::uint8_t (&bytes)[EXE_HEADER_READ]);
 // stack_base + stack_size (wrapping), or DEFAULT_STACK_POINTER when that is 0.
 std::uint32_t exe_stack_pointer(const ExeHeader& h);
+
+// The image an executable file `name` (for the messages) describes, checked whole.
+ImageResult read_exe_image(const char* name, const ImageReadAt& read_at, std::uint64_t file_size);
 
 }  // namespace dravel

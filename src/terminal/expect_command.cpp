@@ -1,14 +1,14 @@
-#include "commands/expect_command.h"
+#include "terminal/expect_command.h"
 
 #include <cctype>
 #include <cstring>
 
-#include "commands/auto_script.h"
-#include "commands/command_table.h"
 #include "core/console_out.h"
 #include "core/escaped_text.h"
 #include "core/program_exit.h"
-#include "core/state.h"
+#include "terminal/auto_script.h"
+#include "terminal/command_table.h"
+#include "terminal/state.h"
 
 namespace dravel {
 

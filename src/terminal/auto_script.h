@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "commands/expect_command.h"
 #include "core/text_reader.h"
+#include "link/monitor_bytes.h"
+#include "terminal/expect_command.h"
 
 namespace dravel {
 
@@ -19,7 +20,7 @@ struct AutoFrame {
 inline constexpr int AUTO_DEPTH_LIMIT = 17;
 inline constexpr int SCRIPT_LINE_SIZE = 256;
 // Bytes of a target line that reach the monitor's line buffer.
-inline constexpr int SCRIPT_SEND_LIMIT = 64;
+inline constexpr int SCRIPT_SEND_LIMIT = MONITOR_LINE_LIMIT;
 
 struct AutoStack {
   std::unique_ptr<AutoFrame> top;
@@ -47,7 +48,6 @@ int script_run_line(State& s);
 bool script_advance(State& s, int result, bool ran_without_waiting);
 void scripts_stop_all(State& s);
 
-int auto_key(State& s);
 int auto_start(State& s, char* argument);
 int auto_again_command(State& s, char* argument);
 int pause_command(State& s, char* argument);

@@ -1,0 +1,19 @@
+#include "link/link.h"
+
+#include "core/wake_deadline.h"
+#include "link/link_loss.h"
+
+namespace dravel {
+
+Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device) {
+  Hooks& hooks = core.hooks;
+  hooks.tenders.push_back([this] { link_tend(*this); });
+  // A lost device is tried again each new clock second.
+  hooks.deadline_sources.push_back([this] {
+    return port.lost() && port.loss_reported ? (port.last_reopen_second + 1) * 1000 : NO_DEADLINE;
+  });
+  hooks.held_input.push_back([this] { return port.has_unread(); });
+  hooks.exit_actions.push_back([this] { port.close(); });
+}
+
+}  // namespace dravel

@@ -1,0 +1,55 @@
+#pragma once
+// The process state, gathered above every layer that uses it: main makes one (and each test
+// makes its own). The layers below see only their part: core/ the Core, link/ and loader/ the
+// Link, line input the Core and the history.
+#include <string>
+
+#include "commands/log_file.h"
+#include "core/core.h"
+#include "core/run_outcome.h"
+#include "lineinput/history.h"
+#include "link/link.h"
+#include "platform/platform.h"
+#include "terminal/auto_script.h"
+#include "terminal/config.h"
+#include "watch/watchers.h"
+
+namespace dravel {
+
+struct State {
+  // Registers the history's save as the exit action after the link's port close.
+  explicit State(platform::Platform& platform);
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  Core core;
+  Link link;
+  platform::Platform& io;
+  platform::Console& console() { return core.console(); }
+  // The parts by their old names, for the top layer and its tests.
+  KeyQueue& keys = core.keys;
+  bool& abort_flag = core.abort_flag;
+  SerialPort& port = link.port;
+  TxQueue& tx = link.tx;
+  bool& prompt_seen = link.prompt_seen;
+  operator Core&() { return core; }
+  operator Link&() { return link; }
+
+  // start-up
+  PortConfig config;
+  Options options;
+  std::string history_path = "dravel.his";
+
+  bool edit_mode = false;
+  RunOutcome outcome;
+  // The loop's own state, kept here so a test can run it pass by pass.
+  int prefix_state = 0;
+
+  // line input, commands, watchers, scripts
+  HistoryList history;
+  LogFile log_file;
+  WatcherList watchers;
+  AutoStack autos;
+};
+
+}  // namespace dravel
