@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "terminal/state.h"
 #include "platform/platform.h"
+#include "terminal/state.h"
 
 namespace dravel::fuzz {
 
