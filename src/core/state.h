@@ -15,6 +15,7 @@
 #include "link/tx_queue.h"
 #include "platform/platform.h"
 #include "terminal/config.h"
+#include "terminal/options.h"
 #include "watch/watchers.h"
 
 namespace dravel {
@@ -30,6 +31,7 @@ struct State {
   // start-up
   PortConfig config;
   Options options;
+  BatchProgress batch_progress;
   std::string history_path = "dravel.his";
 
   // keyboard and switches

@@ -1,9 +1,9 @@
 #include "core/waits.h"
 
+#include "base/signal_flag.h"
 #include "core/console_out.h"
 #include "core/exits.h"
 #include "core/run_outcome.h"
-#include "core/signal_flag.h"
 // The port and its tending (a lost device is reopened while waiting) are the state's.
 #include "core/state.h"
 
@@ -12,7 +12,7 @@ namespace dravel {
 void batch_check_deadline(State& s) {
   const Options& o = s.options;
   if (!o.batch || o.timeout_seconds <= 0) return;
-  if (s.io.clock.seconds() - o.run_start <= o.timeout_seconds) return;
+  if (s.io.clock.seconds() - s.batch_progress.run_start <= o.timeout_seconds) return;
   console_printf(s.console(), "\ndravel: --timeout: the run took longer than %d s\n",
                  o.timeout_seconds);
   exit_saving_history(s, STATUS_TIMED_OUT);

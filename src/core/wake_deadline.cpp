@@ -25,7 +25,8 @@ std::int64_t nearest_deadline_ms(State& s, std::int64_t wait_deadline_ms) {
     deadline = std::min(deadline, seconds_rule_deadline_ms(a.expect.start, a.expect.seconds));
   const Options& o = s.options;
   if (o.batch && o.timeout_seconds > 0)
-    deadline = std::min(deadline, seconds_rule_deadline_ms(o.run_start, o.timeout_seconds));
+    deadline =
+        std::min(deadline, seconds_rule_deadline_ms(s.batch_progress.run_start, o.timeout_seconds));
   if (int key_ms = s.io.console.key_decision_ms(); key_ms >= 0)
     deadline = std::min(deadline, s.io.clock.milliseconds() + key_ms);
   return deadline;
@@ -44,7 +45,7 @@ int timeout_until(State& s, std::int64_t deadline) {
 int batch_time_left_ms(State& s) {
   const Options& o = s.options;
   if (!o.batch || o.timeout_seconds <= 0) return platform::WAIT_FOREVER;
-  return timeout_until(s, seconds_rule_deadline_ms(o.run_start, o.timeout_seconds));
+  return timeout_until(s, seconds_rule_deadline_ms(s.batch_progress.run_start, o.timeout_seconds));
 }
 
 int idle_timeout_ms(State& s, std::int64_t wait_deadline_ms) {

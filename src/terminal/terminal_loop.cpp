@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/signal_flag.h"
 #include "commands/auto_script.h"
 #include "commands/command_table.h"
 #include "commands/expect_command.h"
 #include "core/console_out.h"
 #include "core/program_exit.h"
-#include "core/signal_flag.h"
 #include "core/state.h"
 #include "core/waits.h"
 #include "lineinput/line_editor.h"

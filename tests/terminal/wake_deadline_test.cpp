@@ -39,7 +39,7 @@ TEST_F(WakeDeadline, NearestOfEverythingPending) {
   EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 6000);
   s.options.batch = true;
   s.options.timeout_seconds = 1;
-  s.options.run_start = now_s();
+  s.batch_progress.run_start = now_s();
   EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 2000);
   s.options = Options{};
   s.autos.expect.matcher.reset();
