@@ -10,7 +10,7 @@ namespace dravel::platform {
 
 namespace {
 
-// A COM port whose driver refuses the receive wait has nothing to wait on, so it is looked at
+// A COM port opened for reads that return at once has nothing to wait on, so it is looked at
 // in slices that start short once it has spoken (an answer is often due) and grow while the
 // line stays quiet, up to a delay nobody notices at a terminal.
 constexpr DWORD FIRST_SLICE_MS = 1;
@@ -36,8 +36,7 @@ void WinIdleWait::wait(int timeout_ms) {
   HANDLE handles[3];
   DWORD count = 0;
   if (wake_ != nullptr) handles[count++] = wake_;
-  // A socket signals its own event and a COM port its receive wait: no slices needed. Armed
-  // before the port is looked at, so a byte that comes in between still ends the wait.
+  // A socket signals its own event: no slices needed.
   HANDLE port_event = serial_.waitable();
   const DWORD port_slot = count;
   if (port_event != nullptr) handles[count++] = port_event;

@@ -11,16 +11,11 @@ long WinPort::input_pending() {
   return 1;
 }
 
-HANDLE WinPort::waitable() {
-  if (!on_network()) return com_.arm_receive_wait();
-  return socket_.is_open() && net_.has_room() ? socket_.event() : nullptr;
+HANDLE WinPort::waitable() const {
+  return on_network() && socket_.is_open() && net_.has_room() ? socket_.event() : nullptr;
 }
 
 void WinPort::woken() {
-  if (!on_network()) {
-    com_.receive_wait_done();
-    return;
-  }
   socket_.rearm();
   net_.take_input();
 }

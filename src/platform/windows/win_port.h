@@ -14,9 +14,9 @@ class WinPort : public PortByName {
 
   // For the idle wait: bytes waiting (> 0), none (0), or -1 when the driver cannot tell.
   long input_pending();
-  // An event to sleep on while nothing is waiting (the socket's, or the COM port's receive
-  // wait), or nullptr when there is none and the port is looked at in slices.
-  HANDLE waitable();
+  // An event to sleep on while nothing is waiting (a socket's), or nullptr (a COM port's
+  // driver is looked at in slices instead).
+  HANDLE waitable() const;
   // The event woke the wait: taken in, so it does not wake the next one for the same bytes.
   void woken();
 

@@ -1,5 +1,7 @@
 #include "platform/windows/win_serial.h"
 
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <string>
 
@@ -20,7 +22,7 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
   failure_.clear();
   std::string device = com_device_path(path);
   HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {false, system_error_text(GetLastError()), ""};
 
   OpenResult result{true, "", ""};
@@ -48,68 +50,19 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
     return {false, "cannot make reads return at once: " + reason, ""};
   }
 
-  io_event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  rx_event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (io_event_ == nullptr || rx_event_ == nullptr) {
-    std::string reason = system_error_text(GetLastError());
-    CloseHandle(h);
-    close();
-    return {false, reason, ""};
-  }
   handle_ = h;
-  // Only a byte's arrival ends the receive wait; a driver that refuses it is looked at in slices.
-  rx_broken_ = !SetCommMask(h, EV_RXCHAR);
+  // The idle wait polls the port in slices of a few milliseconds; the default 15.6 ms tick
+  // would stretch each of them.
+  fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   return result;
 }
 
 void WinSerialDevice::close() {
-  if (handle_ != INVALID_HANDLE_VALUE) {
-    end_receive_wait();
-    CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-  for (HANDLE* e : {&io_event_, &rx_event_}) {
-    if (*e != nullptr) CloseHandle(*e);
-    *e = nullptr;
-  }
-  rx_broken_ = false;
-}
-
-// The wait under way must be over before its OVERLAPPED and event go.
-void WinSerialDevice::end_receive_wait() {
-  if (!rx_armed_) return;
-  SetCommMask(handle_, 0);  // ends a WaitCommEvent under way at once
-  CancelIoEx(handle_, &rx_wait_);
-  DWORD ignored = 0;
-  GetOverlappedResult(handle_, &rx_wait_, &ignored, TRUE);
-  rx_armed_ = false;
-}
-
-HANDLE WinSerialDevice::arm_receive_wait() {
-  if (handle_ == INVALID_HANDLE_VALUE || rx_broken_) return nullptr;
-  if (rx_armed_) return rx_event_;
-  rx_wait_ = OVERLAPPED{};
-  rx_wait_.hEvent = rx_event_;
-  ResetEvent(rx_event_);
-  if (WaitCommEvent(handle_, &rx_mask_, &rx_wait_)) {
-    SetEvent(rx_event_);  // a byte came since the last wait: it is over already
-  } else if (GetLastError() != ERROR_IO_PENDING) {
-    return nullptr;  // the port is failing; the reads that follow say so
-  }
-  rx_armed_ = true;
-  return rx_event_;
-}
-
-void WinSerialDevice::receive_wait_done() {
-  if (!rx_armed_) return;
-  DWORD ignored = 0;
-  GetOverlappedResult(handle_, &rx_wait_, &ignored, FALSE);
-  rx_armed_ = false;
-}
-
-bool WinSerialDevice::finish(BOOL started, OVERLAPPED& ov, DWORD& done) {
-  if (!started && GetLastError() != ERROR_IO_PENDING) return false;
-  return GetOverlappedResult(handle_, &ov, &done, TRUE) != 0;
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+  if (fine_timer_) timeEndPeriod(1);
+  fine_timer_ = false;
 }
 
 long WinSerialDevice::fail(DWORD code) {
@@ -121,9 +74,7 @@ long WinSerialDevice::read(std::uint8_t* buf, std::size_t max) {
   if (handle_ == INVALID_HANDLE_VALUE) return fail(ERROR_INVALID_HANDLE);
   DWORD want = static_cast<DWORD>(std::min<std::size_t>(max, 0x10000));
   DWORD got = 0;
-  OVERLAPPED ov{};
-  ov.hEvent = io_event_;
-  if (!finish(ReadFile(handle_, buf, want, nullptr, &ov), ov, got)) {
+  if (!ReadFile(handle_, buf, want, &got, nullptr)) {
     DWORD code = GetLastError();
     // A line error stops all I/O until it is cleared (when the driver aborts on errors);
     // once cleared the port reads on. A port that cannot even be cleared is gone (unplugged).
@@ -140,10 +91,7 @@ long WinSerialDevice::write(const std::uint8_t* data, std::size_t n) {
   while (done < n) {
     DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - done, 0x10000));
     DWORD written = 0;
-    OVERLAPPED ov{};
-    ov.hEvent = io_event_;
-    if (!finish(WriteFile(handle_, data + done, chunk, nullptr, &ov), ov, written) ||
-        written == 0) {
+    if (!WriteFile(handle_, data + done, chunk, &written, nullptr) || written == 0) {
       DWORD code = GetLastError();
       DWORD errors = 0;
       ClearCommError(handle_, &errors, nullptr);
