@@ -23,9 +23,9 @@ bool Console::key_waiting() {
   return queue->data[static_cast<std::size_t>(newest)] != key::ESC;
 }
 
-int Console::read_key_byte() {
+KeyCode Console::read_key() {
   if (keys.empty()) return key::ESC;
-  int k = keys.front();
+  KeyCode k = keys.front();
   keys.pop_front();
   return k;
 }

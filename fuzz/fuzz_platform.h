@@ -15,11 +15,11 @@ namespace dravel::fuzz {
 
 class Console : public platform::Console {
  public:
-  std::deque<std::uint8_t> keys;  // then ESC
+  std::deque<KeyCode> keys;  // then ESC
   // ESC is pressed again only once the program has taken the last one, as a user would.
   const KeyQueue* queue = nullptr;
   bool key_waiting() override;
-  int read_key_byte() override;
+  KeyCode read_key() override;
   void write(std::string_view) override {}
   void set_raw(bool) override {}
 };

@@ -17,7 +17,7 @@
 #include "platform/posix/system_clock.h"
 #include "platform/posix/terminal_mode.h"
 #include "platform/posix/tty_console.h"
-#include "terminal/batch_run.h"
+#include "terminal/options.h"
 #include "terminal/startup.h"
 
 int main(int argc, char** argv) {
@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   // A batch run never reads standard input nor changes its mode: it may be a file, /dev/null,
   // closed, or the terminal of whoever started the job.
-  const bool batch = dravel::batch_requested(args);
+  const dravel::OptionsResult options = dravel::parse_options(args);
+  const bool batch = options.options.batch;
   const int keyboard_fd = batch ? -1 : STDIN_FILENO;
   TerminalMode terminal(keyboard_fd);  // restores the terminal when main returns
   install_signal_handlers();
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
   int status = 1;
   console.set_raw(true);
   try {
-    status = dravel::run_program(io, args,
+    status = dravel::run_program(io, options,
                                  [](const char* name) -> const char* { return std::getenv(name); });
   } catch (const std::exception& e) {
     terminal.restore();

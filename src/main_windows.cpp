@@ -15,7 +15,7 @@
 #include "platform/windows/win_idle_wait.h"
 #include "platform/windows/win_port.h"
 #include "platform/windows/win_shell.h"
-#include "terminal/batch_run.h"
+#include "terminal/options.h"
 #include "terminal/startup.h"
 
 namespace {
@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
   ConsoleControl control;
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   // A batch run never reads standard input: it may be a file, NUL, closed, or someone's console.
-  const bool batch = dravel::batch_requested(args);
+  const dravel::OptionsResult options = dravel::parse_options(args);
+  const bool batch = options.options.batch;
   control.set_ctrl_c_ends(batch);
   WinConsole win_console(control, !batch);
   ColourlessConsole colourless(win_console);
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
   console.set_raw(true);
   int status = 1;
   try {
-    status = dravel::run_program(io, args, environment);
+    status = dravel::run_program(io, options, environment);
   } catch (const std::exception& e) {
     console.write("\ndravel: internal error: ");
     console.write(e.what());

@@ -6,14 +6,15 @@ import sys
 
 # Which directories each layer's files may include, besides its own.
 ALLOWED = {
-    "core": {"platform"},
-    "platform": {"core"},
-    "link": {"core", "platform"},
-    "lineinput": {"core", "platform"},
-    "watch": {"core", "platform"},
-    "loader": {"core", "platform", "link", "lineinput", "watch"},
-    "commands": {"core", "platform", "link", "lineinput", "watch"},
-    "terminal": {"core", "platform", "link", "lineinput", "watch", "loader", "commands"},
+    "base": set(),
+    "core": {"base", "platform"},
+    "platform": {"base"},
+    "link": {"base", "core", "platform"},
+    "lineinput": {"base", "core", "platform"},
+    "watch": {"base", "core", "platform"},
+    "loader": {"base", "core", "platform", "link", "lineinput", "watch"},
+    "commands": {"base", "core", "platform", "link", "lineinput", "watch"},
+    "terminal": {"base", "core", "platform", "link", "lineinput", "watch", "loader", "commands"},
     "sim": set(),
 }
 # The programs' entry points sit on top of everything.

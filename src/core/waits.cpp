@@ -1,10 +1,10 @@
 #include "core/waits.h"
 
+#include "base/signal_flag.h"
 #include "core/console_out.h"
 #include "core/core.h"
 #include "core/exits.h"
 #include "core/run_outcome.h"
-#include "core/signal_flag.h"
 
 namespace dravel {
 

@@ -37,13 +37,11 @@ const char* register_name(int reg) {
 }
 
 // A key pressed during the prompt wait is not for the monitor: ESC ends the program,
-// anything else is thrown away (an extended key with its scan code).
+// anything else is thrown away.
 void discard_console_key(Link& link) {
   platform::Console& c = link.console();
   if (!c.key_waiting()) return;
-  int k = c.read_key_byte();
-  if (k == key::ESC) end_run(link.core, 1);
-  if (k == 0) c.read_key_byte();
+  if (c.read_key() == key::ESC) end_run(link.core, 1);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "base/signal_flag.h"
 #include "core/console_out.h"
-#include "core/signal_flag.h"
 #include "link/link.h"
 
 namespace dravel {

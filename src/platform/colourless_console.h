@@ -12,7 +12,7 @@ class ColourlessConsole : public Console {
   explicit ColourlessConsole(Console& inner) : inner_(inner) {}
 
   bool key_waiting() override { return inner_.key_waiting(); }
-  int read_key_byte() override { return inner_.read_key_byte(); }
+  KeyCode read_key() override { return inner_.read_key(); }
   void write(std::string_view text) override;
   void set_raw(bool raw) override { inner_.set_raw(raw); }
 

@@ -1,17 +1,19 @@
 #pragma once
-// The console seam: keys in (extended keys as 0 then a scan code), text out.
+// The console seam: keys in as key codes (base/keys.h), text out.
 #include <string_view>
+
+#include "base/keys.h"
 
 namespace dravel::platform {
 
 class Console {
  public:
   virtual ~Console() = default;
-  // Non-blocking: is a key byte waiting?
+  // Non-blocking: is a key waiting?
   virtual bool key_waiting() = 0;
-  // One key byte, unechoed; an extended key arrives as 0 and then its scan code.
-  // Only called after key_waiting() said yes (or for the second byte of an extended key).
-  virtual int read_key_byte() = 0;
+  // One key, unechoed: a character as its byte, a cursor or function key as its code.
+  // Only called after key_waiting() said yes.
+  virtual KeyCode read_key() = 0;
   // Text exactly as given; it is on the screen when this returns.
   virtual void write(std::string_view text) = 0;
   // Raw keyboard on/off; off while a shell command runs.

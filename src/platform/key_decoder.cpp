@@ -2,13 +2,9 @@
 
 #include <charconv>
 
-#include "core/keyboard.h"
-
 namespace dravel::platform {
 
 namespace {
-
-constexpr std::uint8_t ESC = 0x1B;
 
 struct FinalKey {
   char final;
@@ -48,12 +44,6 @@ bool is_final(std::uint8_t b) {
   return (b >= 0x40 && b <= 0x7E) || b == '$';
 }
 
-int scan_code_of(KeyCode k) {
-  for (const ExtendedKey* e = extended_key_table; e->scan != 0; ++e)
-    if (e->code == k) return e->scan;
-  return 0;
-}
-
 // The key a complete sequence stands for, or 0 when it is not one we know.
 KeyCode decode(const std::string& seq) {
   char intro = seq[1];
@@ -80,7 +70,7 @@ KeyCode decode(const std::string& seq) {
 
 }  // namespace
 
-void KeyDecoder::emit_key(std::uint8_t code) {
+void KeyDecoder::emit_key(KeyCode code) {
   out_.push_back(code);
 }
 
@@ -88,8 +78,7 @@ void KeyDecoder::emit_sequence() {
   KeyCode k = decode(seq_);
   seq_.clear();
   if (k == 0) return;  // unknown: dropped whole, so no stray ESC ends the program
-  out_.push_back(0);
-  out_.push_back(static_cast<std::uint8_t>(scan_code_of(k)));
+  out_.push_back(k);
 }
 
 void KeyDecoder::feed(std::uint8_t byte, std::int64_t now_ms) {
@@ -108,14 +97,11 @@ void KeyDecoder::process(std::uint8_t byte) {
     discarding_ = false;
   }
   if (seq_.empty()) {
-    if (byte == ESC) {
+    if (byte == key::ESC) {
       seq_.push_back(static_cast<char>(byte));
       started_ms_ = now_ms_;
     } else if (byte == 0x7F) {
-      emit_key(0x08);  // Backspace, as the console the program was made for delivers it
-    } else if (byte == 0) {
-      emit_key(0);  // a typed NUL: 0 and scan code 0, which reads back as NUL
-      emit_key(0);
+      emit_key(key::BACKSPACE);  // as the console the program was made for delivers it
     } else {
       emit_key(byte);
     }
@@ -129,7 +115,7 @@ void KeyDecoder::process(std::uint8_t byte) {
     } else {
       // ESC then a control key (or another ESC): the first ESC stood alone.
       seq_.clear();
-      emit_key(ESC);
+      emit_key(key::ESC);
       process(byte);
     }
     return;
@@ -155,7 +141,7 @@ void KeyDecoder::expire(std::int64_t now_ms) {
 }
 
 void KeyDecoder::flush() {
-  if (seq_.size() == 1) emit_key(ESC);
+  if (seq_.size() == 1) emit_key(key::ESC);
   seq_.clear();
 }
 
@@ -165,8 +151,8 @@ std::int64_t KeyDecoder::ms_until_expiry(std::int64_t now_ms) const {
   return left > 0 ? left : 0;
 }
 
-std::uint8_t KeyDecoder::take() {
-  std::uint8_t b = out_.front();
+KeyCode KeyDecoder::take() {
+  KeyCode b = out_.front();
   out_.pop_front();
   return b;
 }

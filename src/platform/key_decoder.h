@@ -1,11 +1,13 @@
 #pragma once
 // Turns the bytes a terminal sends for its keys (xterm, VT220, rxvt, the Linux console)
-// into the console keys the program reads: plain bytes as themselves, and the cursor
-// block and function keys as 0 followed by their scan code. No operating system here:
-// the caller supplies the bytes and a millisecond clock.
+// into the key codes the program reads: plain bytes as themselves, and the cursor block
+// and function keys as their codes (base/keys.h). No operating system here: the caller
+// supplies the bytes and a millisecond clock.
 #include <cstdint>
 #include <deque>
 #include <string>
+
+#include "base/keys.h"
 
 namespace dravel::platform {
 
@@ -29,19 +31,19 @@ class KeyDecoder {
   std::int64_t ms_until_expiry(std::int64_t now_ms) const;
 
   bool has_output() const { return !out_.empty(); }
-  // Next decoded byte; only after has_output().
-  std::uint8_t take();
+  // Next decoded key; only after has_output().
+  KeyCode take();
 
  private:
   void emit_sequence();
   void process(std::uint8_t byte);
-  void emit_key(std::uint8_t code);
+  void emit_key(KeyCode code);
 
   std::string seq_;              // bytes of the sequence being read, ESC first
   std::int64_t started_ms_ = 0;  // when the pending sequence's ESC arrived
   std::int64_t now_ms_ = 0;      // time of the byte being processed
   bool discarding_ = false;      // inside an overlong sequence, until its final byte
-  std::deque<std::uint8_t> out_;
+  std::deque<KeyCode> out_;
 };
 
 }  // namespace dravel::platform

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 
 namespace dravel::platform {
 

@@ -65,10 +65,7 @@ void print_banner(State& s) {
 void read_port_config(State& s, const char* env_text) {
   s.config = PortConfig{};
   if (env_text != nullptr) parse_config_text(s.config, env_text);
-  const char* selected = nullptr;
-  for (const std::string& a : s.options.args)
-    if (a.compare(0, 2, "-p") == 0) selected = a.c_str() + 2;
-  if (selected != nullptr) parse_config_text(s.config, selected);
+  if (s.options.port_text) parse_config_text(s.config, s.options.port_text->c_str());
 
   if (s.config.io_address == 0) config_error(s, "I/O address not define !\n");
 
@@ -87,14 +84,6 @@ void read_port_config(State& s, const char* env_text) {
 
 void check_baud_rate(State& s) {
   if (s.config.baud_rate == 0) config_error(s, "BAUDRATE not define !\n");
-}
-
-bool is_flag_option(const std::string& arg) {
-  static constexpr const char* FLAGS[] = {"--help", "--version", "--list", "-l", "--batch"};
-  if (arg.compare(0, 2, "-p") == 0 || arg.compare(0, 2, "-B") == 0) return true;
-  for (const char* flag : FLAGS)
-    if (arg == flag) return true;
-  return false;
 }
 
 }  // namespace dravel

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/signal_flag.h"
 #include "core/console_out.h"
 #include "core/exits.h"
 #include "core/program_exit.h"
 #include "core/run_outcome.h"
-#include "core/signal_flag.h"
 #include "lineinput/history.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
@@ -60,47 +60,12 @@ void print_serial_devices(State& s) {
   for (const std::string& line : lines) console_printf(s.console(), "%s\n", line.c_str());
 }
 
-// Takes --help, --version, --list and -d out of the way before the configuration is read.
-void scan_own_options(State& s, GetEnv getenv_fn) {
-  const std::vector<std::string>& args = s.options.args;
-  std::string device;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help") s.options.show_help = true;
-    if (a == "--version") s.options.show_version = true;
-    if (a == "--list" || a == "-l") s.options.show_list = true;
-    if (a.compare(0, 2, "-d") == 0) {
-      if (a.size() > 2)
-        device = a.substr(2);
-      else if (i + 1 < args.size())
-        device = args[++i];
-    }
-  }
-  if (device.empty()) {
-    const char* env = getenv_fn("DRAVELPORT");
-    if (env != nullptr) device = env;
-  }
-  s.options.device = device;
-}
-
-// Step 4: -B in order, and the last readable file name as the initial script.
-void scan_baud_and_script(State& s) {
-  const std::vector<std::string>& args = s.options.args;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.compare(0, 2, "-B") == 0) {
-      long baud = 0;
-      if (std::sscanf(a.c_str() + 2, "%ld", &baud) == 1) s.config.baud_rate = baud;
-    } else if (is_flag_option(a)) {
-      continue;
-    } else if (a == "--timeout") {
-      ++i;
-    } else if (a.compare(0, 2, "-d") == 0) {
-      if (a.size() == 2) ++i;
-    } else if (s.io.files.readable(a)) {
-      s.options.initial_script = a;
-    }
-  }
+// The last name on the command line that is a readable file, or "" for none.
+std::string initial_script(State& s) {
+  const std::vector<std::string>& names = s.options.scripts;
+  for (auto it = names.rbegin(); it != names.rend(); ++it)
+    if (s.io.files.readable(*it)) return *it;
+  return "";
 }
 
 // -d / DRAVELPORT (a path or a network URL), else the port of the I/O address.
@@ -109,15 +74,12 @@ std::string chosen_device_name(const State& s) {
                                   : s.options.device;
 }
 
-// A batch run has no keyboard and may have a time limit, both counted from here.
-void start_batch_run(State& s) {
-  s.core.no_keyboard = s.options.batch;
-  s.core.run_limit =
-      s.options.batch ? RunLimit{s.options.timeout_seconds, s.io.clock.seconds()} : RunLimit{};
-}
-
-int run(State& s, GetEnv getenv_fn) {
-  scan_own_options(s, getenv_fn);
+int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
+  s.options = parsed.options;
+  if (s.options.device.empty()) {
+    const char* env = getenv_fn("DRAVELPORT");
+    if (env != nullptr) s.options.device = env;
+  }
   if (s.options.show_help) {
     console_printf(s.console(), USAGE, platform::default_device_name(0x3F8).c_str(),
                    platform::default_device_name(0x2F8).c_str());
@@ -132,12 +94,15 @@ int run(State& s, GetEnv getenv_fn) {
     return 0;
   }
 
-  if (!scan_batch_options(s)) return STATUS_USAGE;
-  start_batch_run(s);
+  if (!parsed.ok()) {
+    console_printf(s.console(), "dravel: %s (dravel --help tells more)\n", parsed.error.c_str());
+    return STATUS_USAGE;
+  }
+  if (s.options.batch) batch_begin(s);
 
   print_banner(s);
   read_port_config(s, getenv_fn("KRVB7100"));
-  scan_baud_and_script(s);
+  if (s.options.baud_rate) s.config.baud_rate = *s.options.baud_rate;
   check_baud_rate(s);
   console_printf(s.console(), " BAUDRATE = %ld\n", s.config.baud_rate);
   // The I/O address no longer says what is opened: -d, DRAVELPORT or a URL may.
@@ -150,9 +115,9 @@ int run(State& s, GetEnv getenv_fn) {
   link_open(s.link, chosen_device_name(s), s.config.baud_rate);
   register_program_watchers(s);
 
-  if (!s.options.batch && !s.options.initial_script.empty()) {
-    std::string name = s.options.initial_script;
-    auto_start(s, name.data());
+  if (!s.options.batch) {
+    std::string name = initial_script(s);
+    if (!name.empty()) auto_start(s, name.data());
   }
 
   terminal_loop(s);
@@ -163,13 +128,9 @@ int run(State& s, GetEnv getenv_fn) {
   return status;
 }
 
-}  // namespace
-
-int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn) {
-  s.options = Options{};
-  s.options.args = args;
+int run_guarded(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   try {
-    return run(s, getenv_fn);
+    return run(s, parsed, getenv_fn);
   } catch (const ProgramExit& e) {
     return e.status;
   } catch (const LinkLost&) {
@@ -179,9 +140,15 @@ int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn
   }
 }
 
-int run_program(platform::Platform& io, const std::vector<std::string>& args, GetEnv getenv_fn) {
+}  // namespace
+
+int run_program(State& s, const std::vector<std::string>& args, GetEnv getenv_fn) {
+  return run_guarded(s, parse_options(args), getenv_fn);
+}
+
+int run_program(platform::Platform& io, const OptionsResult& parsed, GetEnv getenv_fn) {
   State s(io);
-  return run_program(s, args, getenv_fn);
+  return run_guarded(s, parsed, getenv_fn);
 }
 
 }  // namespace dravel

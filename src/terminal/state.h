@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "terminal/auto_script.h"
 #include "terminal/config.h"
+#include "terminal/options.h"
 #include "watch/watchers.h"
 
 namespace dravel {
@@ -38,6 +39,7 @@ struct State {
   // start-up
   PortConfig config;
   Options options;
+  BatchProgress batch_progress;
   std::string history_path = "dravel.his";
 
   bool edit_mode = false;

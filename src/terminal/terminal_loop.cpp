@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/signal_flag.h"
 #include "core/console_out.h"
 #include "core/program_exit.h"
-#include "core/signal_flag.h"
 #include "core/waits.h"
 #include "lineinput/line_editor.h"
 #include "lineinput/prompted_input.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 
 namespace dravel::platform {
 namespace {

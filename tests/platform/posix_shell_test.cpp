@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/idle_wait.h"
 #include "support/fakes.h"
 #include "support/rig.h"

@@ -25,8 +25,6 @@ int file_access(const std::string& path, int mode) {
 }  // namespace
 
 std::string keys(KeyCode special) {
-  for (const ExtendedKey* e = extended_key_table; e->scan != 0; ++e)
-    if (e->code == special) return std::string(1, '\0') + static_cast<char>(e->scan);
   return std::string(1, static_cast<char>(special));
 }
 
@@ -59,10 +57,10 @@ bool FakeConsole::key_waiting() {
   return !pending_.empty();
 }
 
-int FakeConsole::read_key_byte() {
+KeyCode FakeConsole::read_key() {
   fire_triggers();
-  if (pending_.empty()) throw TestHang("read_key_byte with no key left");
-  int k = pending_.front();
+  if (pending_.empty()) throw TestHang("read_key with no key left");
+  KeyCode k = pending_.front();
   pending_.pop_front();
   return k;
 }

@@ -19,7 +19,7 @@ struct TestHang : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Key bytes as the console delivers them: an extended key is 0 and its scan code.
+// Keys as the console delivers them, one key code a byte.
 std::string keys(KeyCode special);
 // F1..F12.
 std::string fkey(int n);
@@ -40,7 +40,7 @@ class FakeConsole : public platform::Console {
   std::string take_screen();
 
   bool key_waiting() override;
-  int read_key_byte() override;
+  KeyCode read_key() override;
   void write(std::string_view text) override { screen.append(text); }
   void set_raw(bool on) override {
     raw = on;
@@ -55,7 +55,7 @@ class FakeConsole : public platform::Console {
     bool fired = false;
   };
   void fire_triggers();
-  std::deque<std::uint8_t> pending_;
+  std::deque<KeyCode> pending_;
   std::vector<Trigger> triggers_;
   std::size_t taken_ = 0;
 };

@@ -61,12 +61,6 @@ TEST_F(LoopTest, TypedCodeAtOrAbove0xE0IsASpecialKeyNotSent) {
   EXPECT_EQ(rig.console.screen, "?\n\r");
 }
 
-TEST_F(LoopTest, UnknownScanCodeActsAsAnOrdinaryCharacter) {
-  rig.console.type(std::string(1, '\0') + "\x30");
-  settle();
-  EXPECT_EQ(peer.received, "\x30");
-}
-
 TEST_F(LoopTest, EscAtTheIdleTerminalBreaksThenEnds) {
   rig.console.type("x\x1b");
   int status = rig.run();

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/idle_wait.h"
 
 extern char** environ;

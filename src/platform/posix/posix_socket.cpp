@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/posix/system_clock.h"
 
 namespace dravel::platform {

@@ -2,7 +2,7 @@
 
 #include <signal.h>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/posix/terminal_mode.h"
 
 namespace dravel::platform {

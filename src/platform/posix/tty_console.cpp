@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/posix/system_clock.h"
 
 namespace dravel::platform {
@@ -84,17 +84,16 @@ bool TtyConsole::key_waiting() {
   return !keys_.empty();
 }
 
-int TtyConsole::read_key_byte() {
-  // Only asked for after key_waiting(), or for the second byte of an extended key,
-  // which always arrives with the first; still, never wait past the end of input.
+KeyCode TtyConsole::read_key() {
+  // Only asked for after key_waiting(); still, never wait past the end of input.
   while (keys_.empty() && input_open_ && pending_signal() == 0) {
     read_input(100);
     settle_escape();
   }
   if (keys_.empty()) return 0;
-  std::uint8_t b = keys_.front();
+  KeyCode k = keys_.front();
   keys_.pop_front();
-  return b;
+  return k;
 }
 
 void TtyConsole::write(std::string_view text) {

@@ -16,7 +16,7 @@ class TtyConsole : public Console {
   TtyConsole(TerminalMode& mode, int in_fd, int out_fd);
 
   bool key_waiting() override;
-  int read_key_byte() override;
+  KeyCode read_key() override;
   void write(std::string_view text) override;
   void set_raw(bool raw) override { mode_.set_raw(raw); }
   int key_decision_ms() override;
@@ -47,7 +47,7 @@ class TtyConsole : public Console {
   std::string translated_;
   bool input_open_ = true;
   KeyDecoder decoder_;
-  std::deque<std::uint8_t> keys_;
+  std::deque<KeyCode> keys_;
   std::uint64_t keys_arrived_ = 0;
 };
 

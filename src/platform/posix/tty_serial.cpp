@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/posix/custom_baud.h"
 #include "platform/posix/system_clock.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <csignal>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 
 namespace dravel::platform {
 

@@ -10,16 +10,17 @@ namespace {
 
 struct SpecialKey {
   std::uint16_t virtual_key;
-  std::uint8_t scan;
+  KeyCode key;
 };
 
-// The codes a PC BIOS gives for these keys without Shift, Ctrl or Alt.
+// The keys that come by virtual key, whatever Shift, Ctrl or Alt add.
 constexpr SpecialKey SPECIAL_KEYS[] = {
-    {VK_UP, 0x48},     {VK_DOWN, 0x50}, {VK_LEFT, 0x4B}, {VK_RIGHT, 0x4D}, {VK_INSERT, 0x52},
-    {VK_DELETE, 0x53}, {VK_HOME, 0x47}, {VK_END, 0x4F},  {VK_PRIOR, 0x49}, {VK_NEXT, 0x51},
-    {VK_F1, 0x3B},     {VK_F2, 0x3C},   {VK_F3, 0x3D},   {VK_F4, 0x3E},    {VK_F5, 0x3F},
-    {VK_F6, 0x40},     {VK_F7, 0x41},   {VK_F8, 0x42},   {VK_F9, 0x43},    {VK_F10, 0x44},
-    {VK_F11, 0x85},    {VK_F12, 0x86},
+    {VK_UP, key::UP},      {VK_DOWN, key::DOWN},  {VK_LEFT, key::LEFT}, {VK_RIGHT, key::RIGHT},
+    {VK_INSERT, key::INS}, {VK_DELETE, key::DEL}, {VK_HOME, key::HOME}, {VK_END, key::END},
+    {VK_PRIOR, key::PGUP}, {VK_NEXT, key::PGDN},  {VK_F1, key::F1},     {VK_F2, key::F2},
+    {VK_F3, key::F3},      {VK_F4, key::F4},      {VK_F5, key::F5},     {VK_F6, key::F6},
+    {VK_F7, key::F7},      {VK_F8, key::F8},      {VK_F9, key::F9},     {VK_F10, key::F10},
+    {VK_F11, key::F11},    {VK_F12, key::F12},
 };
 
 struct FixedCharacter {
@@ -29,9 +30,9 @@ struct FixedCharacter {
 
 // Keys whose character a console may leave out (Wine's gives ESC without one).
 constexpr FixedCharacter FIXED_CHARACTERS[] = {
-    {VK_ESCAPE, 27},
-    {VK_RETURN, '\r'},
-    {VK_BACK, 8},
+    {VK_ESCAPE, key::ESC},
+    {VK_RETURN, key::CR},
+    {VK_BACK, key::BACKSPACE},
     {VK_TAB, '\t'},
 };
 
@@ -47,27 +48,23 @@ constexpr std::uint16_t MAX_REPEAT = 64;
 
 }  // namespace
 
-std::uint8_t special_key_scan(std::uint16_t virtual_key) {
+KeyCode special_key(std::uint16_t virtual_key) {
   for (const SpecialKey& k : SPECIAL_KEYS)
-    if (k.virtual_key == virtual_key) return k.scan;
+    if (k.virtual_key == virtual_key) return k.key;
   return 0;
 }
 
-void append_key_bytes(const ConsoleKeyEvent& event, std::deque<std::uint8_t>& out) {
+void append_keys(const ConsoleKeyEvent& event, std::deque<KeyCode>& out) {
   int times = std::clamp<int>(event.repeat, 1, MAX_REPEAT);
   if (!event.key_down) {
     // A character composed with Alt and the keypad arrives when Alt is let go.
     if (event.virtual_key == VK_MENU && event.ch != 0) out.push_back(event.ch);
     return;
   }
-  // Special keys first, by virtual key: the separate cursor block (which conio leads with 0xE0)
-  // and the keypad with NumLock off share it, so both come out with the 0 lead and reach the
-  // same key codes.
-  if (std::uint8_t scan = special_key_scan(event.virtual_key); scan != 0) {
-    for (int i = 0; i < times; ++i) {
-      out.push_back(0);
-      out.push_back(scan);
-    }
+  // Special keys first, by virtual key: the separate cursor block and the keypad with NumLock
+  // off share it, so both reach the same key codes.
+  if (KeyCode k = special_key(event.virtual_key); k != 0) {
+    out.insert(out.end(), static_cast<std::size_t>(times), k);
     return;
   }
   std::uint8_t ch = character_of(event);

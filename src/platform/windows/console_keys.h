@@ -1,8 +1,10 @@
 #pragma once
-// Console key events to the key bytes the program reads: characters as they are, special keys
-// as 0 and the scan code of the PC keyboard's extended-key table.
+// Console key events to the key codes the program reads: characters as they are, the cursor
+// block and function keys as their codes (base/keys.h).
 #include <cstdint>
 #include <deque>
+
+#include "base/keys.h"
 
 namespace dravel::platform {
 
@@ -13,10 +15,10 @@ struct ConsoleKeyEvent {
   std::uint16_t repeat = 1;
 };
 
-// Scan code delivered after the 0 lead for a special key, or 0 when the key has none.
-std::uint8_t special_key_scan(std::uint16_t virtual_key);
+// The key code of a cursor or function key, or 0 when the virtual key is none of them.
+KeyCode special_key(std::uint16_t virtual_key);
 
-// Appends the bytes a key event gives (none for key releases, Shift alone and the like).
-void append_key_bytes(const ConsoleKeyEvent& event, std::deque<std::uint8_t>& out);
+// Appends the keys an event gives (none for key releases, Shift alone and the like).
+void append_keys(const ConsoleKeyEvent& event, std::deque<KeyCode>& out);
 
 }  // namespace dravel::platform

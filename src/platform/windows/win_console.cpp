@@ -97,7 +97,7 @@ void WinConsole::resume() {
 
 std::size_t WinConsole::pump() {
   std::size_t added = 0;
-  for (int n = control_.take_ctrl_c_keys(); n > 0; --n, ++added) pending_.push_back(3);
+  for (int n = control_.take_ctrl_c_keys(); n > 0; --n, ++added) pending_.push_back(key::CTRL_C);
   if (in_ == nullptr || in_ == INVALID_HANDLE_VALUE) return added;
   return added + (input_is_console_ ? pump_console() : pump_stream());
 }
@@ -118,7 +118,7 @@ std::size_t WinConsole::pump_console() {
       e.virtual_key = k.wVirtualKeyCode;
       e.ch = static_cast<std::uint8_t>(k.uChar.AsciiChar);
       e.repeat = k.wRepeatCount;
-      append_key_bytes(e, pending_);
+      append_keys(e, pending_);
     }
   }
   return pending_.size() - before;
@@ -150,9 +150,8 @@ bool WinConsole::key_waiting() {
   return !pending_.empty();
 }
 
-int WinConsole::read_key_byte() {
-  // Only after key_waiting() said yes, or for the byte after a 0 lead, which always comes
-  // with it; wait for a key all the same rather than invent one.
+KeyCode WinConsole::read_key() {
+  // Only after key_waiting() said yes; wait for a key all the same rather than invent one.
   while (pending_.empty()) {
     if (!input_is_console_ || WaitForSingleObject(in_, INFINITE) != WAIT_OBJECT_0) {
       if (pump() == 0) return 0;
@@ -160,7 +159,7 @@ int WinConsole::read_key_byte() {
       pump();
     }
   }
-  int k = pending_.front();
+  KeyCode k = pending_.front();
   pending_.pop_front();
   return k;
 }

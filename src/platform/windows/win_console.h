@@ -23,7 +23,7 @@ class WinConsole : public Console {
   ~WinConsole() override;
 
   bool key_waiting() override;
-  int read_key_byte() override;
+  KeyCode read_key() override;
   void write(std::string_view text) override;
   void set_raw(bool raw) override;
 
@@ -31,7 +31,7 @@ class WinConsole : public Console {
   void suspend();
   void resume();
 
-  // Moves whatever input is waiting into the key bytes; returns how many bytes it added.
+  // Moves whatever input is waiting into the keys; returns how many keys it added.
   std::size_t pump();
   // The handle to wait on for keys, or nullptr when input is not a console (a pipe or a file).
   HANDLE waitable_input() const { return input_is_console_ ? in_ : nullptr; }
@@ -51,7 +51,7 @@ class WinConsole : public Console {
   DWORD saved_out_mode_ = 0;
   bool raw_ = false;
   bool suspended_ = false;
-  std::deque<std::uint8_t> pending_;
+  std::deque<KeyCode> pending_;
 };
 
 }  // namespace dravel::platform

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/windows/win_console.h"
 #include "platform/windows/win_port.h"
 

@@ -2,7 +2,7 @@
 
 #include <ws2tcpip.h>
 
-#include "core/signal_flag.h"
+#include "base/signal_flag.h"
 #include "platform/windows/win_error.h"
 
 namespace dravel::platform {

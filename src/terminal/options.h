@@ -1,0 +1,41 @@
+#pragma once
+// The command line as data: one table of options (options.cpp), read once into Options, which
+// start-up, the configuration and a batch run then read.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dravel {
+
+// What the command line chose; the environment's fallbacks are start-up's.
+struct Options {
+  std::string device;                    // -d; start-up puts DRAVELPORT here when none
+  std::optional<std::string> port_text;  // the last -p's text, read as KRVB7100's
+  std::optional<long> baud_rate;         // the last -B that reads as a number
+  std::vector<std::string> scripts;      // the names that are no option, in order
+  bool show_help = false;
+  bool show_version = false;
+  bool show_list = false;
+  // --batch: the scripts run in order with no keyboard, then the program ends.
+  bool batch = false;
+  int timeout_seconds = 0;  // --timeout, 0 for none
+};
+
+// Where a batch run has got to: run-time state, kept apart from the options.
+struct BatchProgress {
+  std::size_t next_script = 0;  // into Options::scripts; the run's start is Core::run_limit's
+};
+
+struct OptionsResult {
+  Options options;
+  std::string error;  // the first usage error, without the "dravel: " around it; empty for none
+  bool ok() const { return error.empty(); }
+};
+
+// Reads `args` (without the program name). Every argument is read even after an error, so
+// --help, --version and --list still show when a usage error comes with them.
+OptionsResult parse_options(const std::vector<std::string>& args);
+
+}  // namespace dravel

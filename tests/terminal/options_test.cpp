@@ -1,0 +1,88 @@
+#include "terminal/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace dravel {
+namespace {
+
+// Every spelling the command line accepts, and every usage error, read through the table.
+TEST(OptionTable, EachSpellingSetsItsOption) {
+  struct Case {
+    std::vector<std::string> args;
+    void (*check)(const Options&);
+  };
+  const Case cases[] = {
+      {{"--help"}, [](const Options& o) { EXPECT_TRUE(o.show_help); }},
+      {{"--version"}, [](const Options& o) { EXPECT_TRUE(o.show_version); }},
+      {{"--list"}, [](const Options& o) { EXPECT_TRUE(o.show_list); }},
+      {{"-l"}, [](const Options& o) { EXPECT_TRUE(o.show_list); }},
+      {{"-p3f8,4,9600"}, [](const Options& o) { EXPECT_EQ(o.port_text, "3f8,4,9600"); }},
+      {{"-p1", "-p"}, [](const Options& o) { EXPECT_EQ(o.port_text, ""); }},  // the last wins
+      {{"-B9600"}, [](const Options& o) { EXPECT_EQ(o.baud_rate, 9600); }},
+      {{"-B9600", "-Bfast"}, [](const Options& o) { EXPECT_EQ(o.baud_rate, 9600); }},
+      {{"-Bfast"}, [](const Options& o) { EXPECT_FALSE(o.baud_rate.has_value()); }},
+      {{"-d", "/dev/ttyUSB0"}, [](const Options& o) { EXPECT_EQ(o.device, "/dev/ttyUSB0"); }},
+      {{"-d/dev/ttyUSB0"}, [](const Options& o) { EXPECT_EQ(o.device, "/dev/ttyUSB0"); }},
+      {{"-dx", "-d"}, [](const Options& o) { EXPECT_EQ(o.device, "x"); }},  // -d at the end
+      {{"-d", "-l"},
+       [](const Options& o) {  // a value is never an option
+         EXPECT_EQ(o.device, "-l");
+         EXPECT_FALSE(o.show_list);
+       }},
+      {{"--batch", "--timeout", "30", "a.scr"},
+       [](const Options& o) {
+         EXPECT_TRUE(o.batch);
+         EXPECT_EQ(o.timeout_seconds, 30);
+         EXPECT_EQ(o.scripts, std::vector<std::string>{"a.scr"});
+       }},
+      {{"--batch", "--timeout=45", "a.scr", "b.scr"},
+       [](const Options& o) {
+         EXPECT_EQ(o.timeout_seconds, 45);
+         EXPECT_EQ(o.scripts, (std::vector<std::string>{"a.scr", "b.scr"}));
+       }},
+      {{"--batch", "-", "a.scr"}, [](const Options& o) { EXPECT_EQ(o.scripts.size(), 2u); }},
+      // Without --batch a name that looks like an option may still be a script file.
+      {{"-x", "boot.scr"},
+       [](const Options& o) {
+         EXPECT_EQ(o.scripts, (std::vector<std::string>{"-x", "boot.scr"}));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    OptionsResult r = parse_options(c.args);
+    EXPECT_EQ(r.error, "");
+    c.check(r.options);
+  }
+}
+
+TEST(OptionTable, UsageErrorsComeInTheOrderTheyStand) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{"--batch", "--timeout", "0", "a"}, "--timeout needs whole seconds from 1"},
+      {{"--batch", "--timeout=", "a"}, "--timeout needs whole seconds from 1"},
+      {{"--batch", "--timeout=5s", "a"}, "--timeout needs whole seconds from 1"},
+      {{"--batch", "--timeout=10000001", "a"}, "--timeout needs whole seconds from 1"},
+      {{"--batch", "a", "--timeout"}, "--timeout needs whole seconds from 1"},
+      {{"--batch", "-x", "--timeout=0", "a"}, "unknown option -x"},
+      {{"--timeout=0", "--batch", "-x", "a"}, "--timeout needs whole seconds from 1"},
+      {{"-x", "a", "--batch"}, "unknown option -x"},
+      {{"--timeout=5", "a"}, "--timeout is for --batch runs"},
+      {{"--timeout", "5", "a"}, "--timeout is for --batch runs"},
+      {{"--batch"}, "--batch needs a script to run"},
+      {{"--batch", "--timeout=5", "-d", "x"}, "--batch needs a script to run"},
+      {{"--timeoutx"}, ""},  // not the option: a name, and no batch run to reject it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    EXPECT_EQ(parse_options(c.args).error, c.error);
+  }
+}
+
+}  // namespace
+}  // namespace dravel
