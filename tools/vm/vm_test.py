@@ -296,6 +296,19 @@ class Bed:
         if self.monitor is not None:
             self.monitor.close()
 
+    def check_no_echo(self):
+        """The monitor's own banner must never come back to it: a port echoing at open."""
+        for tag in DEVICES:
+            sent = bytearray()
+            try:
+                for line in open(os.path.join(self.work, f"wire-{tag}.log"), "rb"):
+                    if line.startswith(b"H>M "):
+                        sent += bytes.fromhex(line[4:52].decode())
+            except OSError:
+                continue
+            name = f"{tag} no echo of the board's banner"
+            (self.failed if b"debug monitor" in sent else self.passed).append(name)
+
     def check_memory(self, data):
         want = open(os.path.join(data, "r64k.bin"), "rb").read()
         for tag in DEVICES:
@@ -332,6 +345,7 @@ def main():
     finally:
         bed.stop()
     bed.check_memory(data)
+    bed.check_no_echo()
     took = time.monotonic() - started
     for name in bed.passed:
         print(f"PASS {name}")

@@ -73,3 +73,87 @@ pull_during() { # TAG NAME TRANSFER-LINE [PARTIAL-FILE]
   check "$tag next dload" status_is 0
   [ "$name" = "$USB" ] || rm -f "$name"
 }
+
+# Each load format lands exactly: the window is filled first, then loaded, then saved and
+# compared with the fill and the program's bytes (made on the host from hello.mot).
+loads() { # TAG DEVICE
+  for f in hello.mot hello.coff hello.exe hello.elf; do
+    batch "load-$1-$f" "$2" "local dload /data/fill.bin 8000ff00\nlocal load /data/$f\nlocal wait-prompt\nlocal dsave /tmp/w.out 8000ff00 500\n"
+    check "$1 load $f status" status_is 0
+    check "$1 load $f exact" cmp -s /tmp/w.out /data/window.bin
+    rm -f /tmp/w.out
+  done
+}
+
+# expect: 0 when the text comes, 3 when it does not.
+expects() { # TAG DEVICE
+  batch "expect-$1" "$2" "go\nlocal expect -t 20 hello: PASS\n"
+  check "$1 expect met ends 0" status_is 0
+  batch "expect-fail-$1" "$2" "go\nlocal expect -t 2 hello: FAIL\n"
+  check "$1 expect failed ends 3" status_is 3
+}
+
+# A second dravel on a device in use is refused, saying so, while the first runs on.
+second_refused() { # TAG DEVICE
+  printf 'local dload /data/r64k.bin %s\n' "$ADDR" >/tmp/first.scr
+  dravel --batch --timeout 90 -d "$2" -B"$(rate)" /tmp/first.scr >"/tmp/first-$1.log" 2>&1 </dev/null &
+  first=$!
+  sleep 1.5
+  batch "second-$1" "$2" "local exit 0\n"
+  check "$1 second dravel refused" grep -q "busy (in use by another program)" "/tmp/second-$1.log"
+  check "$1 second dravel fails" [ "$status" != 0 ]
+  wait "$first"
+  check "$1 first dravel unharmed" [ $? = 0 ]
+}
+
+list_devices() {
+  dravel --list >/tmp/list.log 2>&1
+  cat /tmp/list.log
+  check "list names the FTDI adapter and its driver" grep -q "^/dev/ttyUSB0 (ftdi_sio, 0403:6001" /tmp/list.log
+  check "list names the UART" grep -q "^/dev/ttyS1" /tmp/list.log
+}
+
+# The low-latency flag while dravel holds the adapter, put back after.
+latency() {
+  timer=/sys/bus/usb-serial/devices/ttyUSB0/latency_timer
+  before=$(cat $timer)
+  printf 'local sleep 4\n' >/tmp/hold.scr
+  dravel --batch -d "$USB" -B"$(rate)" /tmp/hold.scr >/tmp/hold.log 2>&1 </dev/null &
+  held=$!
+  sleep 2
+  during=$(cat $timer)
+  wait $held
+  after=$(cat $timer)
+  echo "latency_timer before $before, while held $during, after $after"
+  check "latency timer 1 while dravel holds the adapter" [ "$during" = 1 ]
+  check "latency timer back after" [ "$after" = "$before" ]
+}
+
+# DTR and RTS on the UART, from the driver's own table: up while dravel holds the port,
+# down after it closes (HUPCL).
+modem_lines() {
+  printf 'local sleep 4\n' >/tmp/hold.scr
+  dravel --batch -d "$UART" -B"$(rate)" /tmp/hold.scr >/tmp/hold.log 2>&1 </dev/null &
+  held=$!
+  sleep 2
+  during=$(grep '^1:' /proc/tty/driver/serial)
+  wait $held
+  after=$(grep '^1:' /proc/tty/driver/serial)
+  echo "ttyS1 while held: $during"
+  echo "ttyS1 after: $after"
+  check "DTR and RTS up while held" sh -c "echo '$during' | grep -q 'RTS|' && echo '$during' | grep -q 'DTR'"
+  check "DTR and RTS down after close (HUPCL)" sh -c "! echo '$after' | grep -q 'DTR'"
+}
+
+# Rates: the UART's clock tops at 115200, so 921600 is refused and the warning names the rate
+# the line runs at; the FTDI driver takes 921600, 1500000 and 3000000.
+rates() {
+  printf 'local exit 0\n' >/tmp/rate.scr
+  dravel --batch -d "$UART" -B921600 /tmp/rate.scr >/tmp/rate-uart.log 2>&1 </dev/null
+  grep warning /tmp/rate-uart.log
+  check "uart 921600 refused, naming the rate the line runs at" grep -q "baud rate 921600 refused by /dev/ttyS1 (.*); the line runs at 115200" /tmp/rate-uart.log
+  for r in 921600 1500000 3000000; do
+    dravel --batch -d "$USB" -B$r /tmp/rate.scr >"/tmp/rate-$r.log" 2>&1 </dev/null
+    check "usb takes $r" sh -c "! grep -q warning /tmp/rate-$r.log"
+  done
+}
