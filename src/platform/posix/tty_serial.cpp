@@ -147,9 +147,10 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
   const long before = current_rate(fd);
   std::string refused = apply_rate(fd, line, baud, before);
   judge_rate(result, path, baud, refused, current_rate(fd));
-  // What came before the line was raw and at its rate, and any echo of it not yet sent, is
-  // dropped: the board's new output starts from here.
-  ::tcflush(fd, TCIOFLUSH);
+  // What came while the line still echoed (a cooked tty: the first open after boot or after
+  // an adapter appears) is dropped, with any echo of it not yet sent: the board's new output
+  // starts from here. A line that was raw already (a simulator's pty) took its bytes as sent.
+  if ((old.c_lflag & (ECHO | ICANON)) != 0) ::tcflush(fd, TCIOFLUSH);
   low_latency_ = set_low_latency(fd);
   fd_ = fd;
   result.ok = true;

@@ -85,11 +85,12 @@ loads() { # TAG DEVICE
   done
 }
 
-# expect: 0 when the text comes, 3 when it does not.
+# expect: 0 when the text comes, 3 when it does not. A target line waits for a prompt, and a
+# board left at its prompt by the last run prints none: a local transfer goes first.
 expects() { # TAG DEVICE
-  batch "expect-$1" "$2" "go\nlocal expect -t 20 hello: PASS\n"
+  batch "expect-$1" "$2" "local dload /data/fill.bin 8000ff00\ngo\nlocal expect -t 20 hello: PASS\n"
   check "$1 expect met ends 0" status_is 0
-  batch "expect-fail-$1" "$2" "go\nlocal expect -t 2 hello: FAIL\n"
+  batch "expect-fail-$1" "$2" "local dload /data/fill.bin 8000ff00\ngo\nlocal expect -t 2 hello: FAIL\n"
   check "$1 expect failed ends 3" status_is 3
 }
 
@@ -99,7 +100,7 @@ second_refused() { # TAG DEVICE
   dravel --batch --timeout 90 -d "$2" -B"$(rate)" /tmp/first.scr >"/tmp/first-$1.log" 2>&1 </dev/null &
   first=$!
   sleep 1.5
-  batch "second-$1" "$2" "local exit 0\n"
+  batch "second-$1" "$2" "local dload /data/fill.bin 8000ff00\n"
   check "$1 second dravel refused" grep -q "busy (in use by another program)" "/tmp/second-$1.log"
   check "$1 second dravel fails" [ "$status" != 0 ]
   wait "$first"
