@@ -129,28 +129,30 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
     result.error = std::move(why);
     return result;
   };
-  if (!::isatty(fd)) return fail("not a terminal device");
-  // The lock holds off a second program even where TIOCEXCL does not (root ignores it).
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-    return fail(errno == EWOULDBLOCK ? BUSY : std::strerror(errno));
-  ::ioctl(fd, TIOCEXCL);
-
-  // Raw before anything else: a tty opens in cooked mode and echoes what arrives, so a
-  // board that printed since the port was last open (its banner, held in the UART's or the
-  // emulator's buffer) would get its own text back as a command line.
+  // Raw before anything else, the lock included: a tty opens in cooked mode and echoes what
+  // arrives, so a board that printed since the port was last open (its banner, held in the
+  // UART's or the emulator's buffer) would get its own text back as a command line.
   termios old{};
-  if (::tcgetattr(fd, &old) != 0) return fail(std::strerror(errno));
+  if (::tcgetattr(fd, &old) != 0) return fail("not a terminal device");
   termios line = line_settings(old);
   if (::tcsetattr(fd, TCSANOW, &line) != 0) return fail(std::strerror(errno));
+  // The lock holds off a second program even where TIOCEXCL does not (root ignores it). A
+  // port in use gets its holder's settings back.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int e = errno;
+    ::tcsetattr(fd, TCSANOW, &old);
+    return fail(e == EWOULDBLOCK ? BUSY : std::strerror(e));
+  }
+  ::ioctl(fd, TIOCEXCL);
+  // What came while the line still echoed (a cooked tty: the first open after boot or after
+  // an adapter appears) is dropped, with any echo of it not yet sent: the board's new output
+  // starts from here. A line that was raw already (a simulator's pty) took its bytes as sent.
+  if ((old.c_lflag & (ECHO | ICANON)) != 0) ::tcflush(fd, TCIOFLUSH);
 
   errno = 0;
   const long before = current_rate(fd);
   std::string refused = apply_rate(fd, line, baud, before);
   judge_rate(result, path, baud, refused, current_rate(fd));
-  // What came while the line still echoed (a cooked tty: the first open after boot or after
-  // an adapter appears) is dropped, with any echo of it not yet sent: the board's new output
-  // starts from here. A line that was raw already (a simulator's pty) took its bytes as sent.
-  if ((old.c_lflag & (ECHO | ICANON)) != 0) ::tcflush(fd, TCIOFLUSH);
   low_latency_ = set_low_latency(fd);
   fd_ = fd;
   result.ok = true;
