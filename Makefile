@@ -1,6 +1,7 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean \
-	package windows-package demo-remote soak soak-smoke soak-remote soak-remote-smoke windows-soak
+	package windows-package demo-remote soak soak-smoke soak-remote soak-remote-smoke windows-soak \
+	vm-smoke vm-test
 
 # Installs what a target needs on Debian/Ubuntu when missing; PREREQS=true skips the check.
 PREREQS ?= tools/install-prereqs.sh
@@ -64,6 +65,17 @@ soak-remote: build
 soak-remote-smoke: build
 	$(PREREQS) test
 	$(SOAK_REMOTE) --seconds 120 --pull-every 30 --report-every 60 --warmup 30
+
+# dravel on real serial drivers: a QEMU guest (TCG) with a 16550 and an FTDI adapter, each
+# wired to its own krvbsim (tools/vm/). vm-smoke: one boot, both drivers, a dload and a dsave
+# each and one pull of the adapter; vm-test: every check.
+vm-smoke: build
+	$(PREREQS) vm
+	python3 tools/vm/vm_test.py --build build/release --test smoke --timeout 300
+
+vm-test: build
+	$(PREREQS) vm
+	python3 tools/vm/vm_test.py --build build/release --test full --timeout 900
 
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:

@@ -2,7 +2,7 @@
 # Installs what building, testing and the demos need, on Debian and Ubuntu.
 #   tools/install-prereqs.sh [group...]   (default: build test)
 # Groups: build, test, demo, ci (the extra compiler and the package check), fuzz, package,
-# windows (the cross build and Wine for make windows-test). Nothing runs apt when every
+# windows (the cross build and Wine for make windows-test), vm (the QEMU guest of make vm-test). Nothing runs apt when every
 # package is already there. Elsewhere it names the packages and stops.
 set -euo pipefail
 
@@ -13,7 +13,7 @@ ninja-build           build
 g++                   build
 libgtest-dev          test
 tmux                  test
-python3               test
+python3               test vm
 ser2net               test demo windows
 clang                 ci fuzz
 libclang-rt-14-dev    fuzz
@@ -24,10 +24,13 @@ lintian               package
 g++-mingw-w64-x86-64  windows
 wine64                windows
 googletest            windows
+qemu-system-x86       vm
+busybox-static        vm
+cpio                  vm
 '
 # Each group brings the groups it builds on.
 declare -A INCLUDES=([test]="build" [demo]="build" [ci]="build test package" [fuzz]="build"
-                     [package]="build" [windows]="build")
+                     [package]="build" [windows]="build" [vm]="build")
 
 groups=("$@")
 [ "${#groups[@]}" -gt 0 ] || groups=(build test)
@@ -40,7 +43,7 @@ add_group() {
 }
 for g in "${groups[@]}"; do
   case "$g" in
-    build | test | demo | ci | fuzz | package | windows) add_group "$g" ;;
+    build | test | demo | ci | fuzz | package | windows | vm) add_group "$g" ;;
     *) echo "install-prereqs: unknown group '$g'" >&2; exit 2 ;;
   esac
 done

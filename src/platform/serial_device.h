@@ -10,6 +10,11 @@ struct OpenResult {
   bool ok = false;
   std::string error;    // the system's reason when !ok
   std::string warning;  // e.g. a baud rate the device refused; the port is still usable
+  // The rate the driver reports the line runs at after the open; 0 when it cannot tell.
+  long rate = 0;
+  // The device refused the rate asked for and runs at another (`rate` when known): a run
+  // that cannot ask the user ends before anything is sent, so no board sees the wrong speed.
+  bool rate_refused = false;
 };
 
 class SerialDevice {

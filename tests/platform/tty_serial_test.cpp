@@ -77,17 +77,53 @@ TEST(TtySerial, RawEightNoneOneLineThatPassesEveryByte) {
             std::string("\r\n\x11\x13\x00z", 6));
 }
 
-TEST(TtySerial, RateWithoutAStandardConstantStillOpens) {
+// The rate read back from the driver after it is set; a refused one is told apart, with the
+// rate the line keeps, so a batch run can stop before it sends anything.
+TEST(TtySerial, RateReadBackAndARefusalTheCallerCanActOn) {
   Pty pty;
   TtySerial serial;
-  OpenResult r = serial.open(pty.path, 250000);
+  OpenResult r = serial.open(pty.path, 115200);
   ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.rate, 115200);
+  EXPECT_FALSE(r.rate_refused);
 #if defined(__linux__)
+  r = serial.open(pty.path, 250000);  // no speed constant: termios2
+  ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.warning, "");
+  EXPECT_EQ(r.rate, 250000);
 #endif
   OpenResult bad = serial.open(pty.path, -5);
   ASSERT_TRUE(bad.ok);
-  EXPECT_NE(bad.warning.find("baud rate -5 refused by " + pty.path), std::string::npos);
+  EXPECT_TRUE(bad.rate_refused);
+  EXPECT_EQ(bad.rate, r.rate);
+  EXPECT_EQ(bad.warning, "baud rate -5 refused by " + pty.path +
+                             " (not a valid rate); the line runs at " + std::to_string(r.rate));
+}
+
+// A board that printed before the port opened (its banner waiting in the driver) gets no echo
+// of it, and dravel does not read it as the answer to its first command. The filler keeps the
+// echo queued behind it in the pty, as a UART's slow line holds it in the driver.
+TEST(TtySerial, WhatArrivedBeforeTheOpenIsNeitherEchoedNorRead) {
+  Pty pty;
+  termios cooked{};
+  ASSERT_EQ(::tcgetattr(pty.slave, &cooked), 0);
+  cooked.c_lflag |= ECHO | ICANON;
+  ASSERT_EQ(::tcsetattr(pty.slave, TCSANOW, &cooked), 0);
+  const std::string filler(8192, 'f');
+  ASSERT_EQ(::write(pty.slave, filler.data(), filler.size()), 8192);
+  const std::string banner = "banner\r\n>> ";
+  ASSERT_EQ(::write(pty.master, banner.data(), banner.size()), static_cast<ssize_t>(banner.size()));
+  pollfd p{pty.slave, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 2000), 1);  // the line discipline has taken it, and echoed it
+
+  TtySerial serial;
+  ASSERT_TRUE(serial.open(pty.path, 115200).ok);
+  EXPECT_EQ(pty.read_master().find("banner"), std::string::npos);
+  std::uint8_t buf[64];
+  EXPECT_EQ(serial.read(buf, sizeof buf), 0);
+  ASSERT_EQ(::write(pty.master, "x", 1), 1);
+  EXPECT_EQ(read_waiting(serial, buf, sizeof buf), 1);
+  EXPECT_EQ(pty.read_master(), "");
 }
 
 TEST(TtySerial, RefusesWhatItCannotUseWithAReason) {

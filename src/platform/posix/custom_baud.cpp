@@ -33,17 +33,13 @@ bool set_custom_baud(int fd, long baud, std::string& reason) {
     ::ioctl(fd, TCSETS2, &before);
     return false;
   }
-  // Drivers round to what their clock can make; far off counts as refused.
-  termios2 after{};
-  if (::ioctl(fd, TCGETS2, &after) == 0) {
-    long got = static_cast<long>(after.c_ospeed);
-    if (got <= 0 || (got > baud ? got - baud : baud - got) * 50 > baud) {
-      ::ioctl(fd, TCSETS2, &before);
-      reason = "the device cannot run at that rate";
-      return false;
-    }
-  }
   return true;
+}
+
+long line_rate(int fd) {
+  termios2 t{};
+  if (::ioctl(fd, TCGETS2, &t) != 0) return 0;
+  return static_cast<long>(t.c_ospeed);
 }
 
 #else
@@ -51,6 +47,10 @@ bool set_custom_baud(int fd, long baud, std::string& reason) {
 bool set_custom_baud(int, long, std::string& reason) {
   reason = "only standard rates are supported on this system";
   return false;
+}
+
+long line_rate(int) {
+  return 0;
 }
 
 #endif

@@ -12,6 +12,7 @@
 
 #include "base/signal_flag.h"
 #include "platform/posix/custom_baud.h"
+#include "platform/posix/low_latency.h"
 #include "platform/posix/system_clock.h"
 
 namespace dravel::platform {
@@ -56,22 +57,54 @@ termios line_settings(termios t) {
   return t;
 }
 
-// Empty when the rate was taken; otherwise why not (the line keeps `line`'s rate).
-std::string apply_rate(int fd, const termios& line, long baud) {
+// The rate the line runs at: the driver's own figure where the system has one, else the
+// speed constant's; 0 when neither says.
+long current_rate(int fd) {
+  if (long rate = line_rate(fd); rate > 0) return rate;
+  termios t{};
+  if (::tcgetattr(fd, &t) != 0) return 0;
+  for (const StandardRate& r : STANDARD_RATES)
+    if (r.speed == ::cfgetospeed(&t)) return r.baud;
+  return 0;
+}
+
+// Within 2%: what a UART's divisor rounding leaves, and what a receiver still reads.
+bool near(long rate, long baud) {
+  return (rate > baud ? rate - baud : baud - rate) * 50 <= baud;
+}
+
+// Empty when the driver took the rate, in its own rounding; otherwise why not, the line set
+// back to `line` (a driver falls back to the old rate when its clock cannot make the new one).
+std::string apply_rate(int fd, const termios& line, long baud, long before) {
   speed_t speed = standard_speed(baud);
   std::string reason;
   if (speed == 0) {
-    if (set_custom_baud(fd, baud, reason)) return {};
-    return reason;
+    if (!set_custom_baud(fd, baud, reason)) return reason;
+  } else {
+    termios t = line;
+    if (::cfsetspeed(&t, speed) != 0 || ::tcsetattr(fd, TCSANOW, &t) != 0)
+      reason = std::strerror(errno);
   }
-  termios t = line;
-  termios check{};
-  if (::cfsetspeed(&t, speed) == 0 && ::tcsetattr(fd, TCSANOW, &t) == 0 &&
-      ::tcgetattr(fd, &check) == 0 && ::cfgetospeed(&check) == speed)
-    return {};
-  reason = errno != 0 ? std::strerror(errno) : "the device cannot run at that rate";
+  const long now = current_rate(fd);
+  if (reason.empty() && (near(now, baud) || now != before)) return {};
+  if (reason.empty()) reason = "the device cannot run at that rate";
   ::tcsetattr(fd, TCSANOW, &line);
   return reason;
+}
+
+// What the caller hears of the rate: nothing when the line runs at it.
+void judge_rate(OpenResult& result, const std::string& path, long baud, const std::string& refused,
+                long now) {
+  const std::string asked = "baud rate " + std::to_string(baud);
+  const std::string runs =
+      now > 0 ? "the line runs at " + std::to_string(now) : "the line keeps its previous rate";
+  result.rate = now;
+  if (!refused.empty()) {
+    result.rate_refused = true;
+    result.warning = asked + " refused by " + path + " (" + refused + "); " + runs;
+  } else if (now > 0 && !near(now, baud)) {
+    result.warning = asked + " is not what " + path + " makes; " + runs;
+  }
 }
 
 }  // namespace
@@ -96,22 +129,31 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
     result.error = std::move(why);
     return result;
   };
-  if (!::isatty(fd)) return fail("not a terminal device");
-  // The lock holds off a second program even where TIOCEXCL does not (root ignores it).
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-    return fail(errno == EWOULDBLOCK ? BUSY : std::strerror(errno));
-  ::ioctl(fd, TIOCEXCL);
-
+  // Raw before anything else, the lock included: a tty opens in cooked mode and echoes what
+  // arrives, so a board that printed since the port was last open (its banner, held in the
+  // UART's or the emulator's buffer) would get its own text back as a command line.
   termios old{};
-  if (::tcgetattr(fd, &old) != 0) return fail(std::strerror(errno));
+  if (::tcgetattr(fd, &old) != 0) return fail("not a terminal device");
   termios line = line_settings(old);
   if (::tcsetattr(fd, TCSANOW, &line) != 0) return fail(std::strerror(errno));
+  // The lock holds off a second program even where TIOCEXCL does not (root ignores it). A
+  // port in use gets its holder's settings back.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int e = errno;
+    ::tcsetattr(fd, TCSANOW, &old);
+    return fail(e == EWOULDBLOCK ? BUSY : std::strerror(e));
+  }
+  ::ioctl(fd, TIOCEXCL);
+  // What came while the line still echoed (a cooked tty: the first open after boot or after
+  // an adapter appears) is dropped, with any echo of it not yet sent: the board's new output
+  // starts from here. A line that was raw already (a simulator's pty) took its bytes as sent.
+  if ((old.c_lflag & (ECHO | ICANON)) != 0) ::tcflush(fd, TCIOFLUSH);
 
   errno = 0;
-  std::string refused = apply_rate(fd, line, baud);
-  if (!refused.empty())
-    result.warning = "baud rate " + std::to_string(baud) + " refused by " + path + " (" + refused +
-                     "); the line keeps its previous rate";
+  const long before = current_rate(fd);
+  std::string refused = apply_rate(fd, line, baud, before);
+  judge_rate(result, path, baud, refused, current_rate(fd));
+  low_latency_ = set_low_latency(fd);
   fd_ = fd;
   result.ok = true;
   return result;
@@ -119,6 +161,8 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
 
 void TtySerial::close() {
   if (fd_ < 0) return;
+  if (low_latency_) clear_low_latency(fd_);
+  low_latency_ = false;
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;

@@ -40,6 +40,7 @@ class TtySerial : public SerialDevice, public PollableSerial {
   long fail(std::string why, bool gone);
 
   int fd_ = -1;
+  bool low_latency_ = false;  // set by the open, cleared at close
   bool hang_up_seen_ = false;
   bool hung_up_ = false;
   std::deque<std::uint8_t> held_;  // taken in by the idle wait, not yet read
