@@ -29,6 +29,16 @@ constexpr Request REQUESTS[] = {{true, BINARY},
                                 {false, SUPPRESS_GO_AHEAD},
                                 {true, COM_PORT}};
 
+// SET-CONTROL's values for each line state.
+struct ControlValue {
+  Control control;
+  std::uint8_t value;
+};
+constexpr ControlValue CONTROL_VALUES[] = {
+    {Control::BreakOn, 5}, {Control::BreakOff, 6}, {Control::DtrOn, 8},
+    {Control::DtrOff, 9},  {Control::RtsOn, 11},   {Control::RtsOff, 12},
+};
+
 }  // namespace
 
 OpenResult NetSerial::open(const std::string& name, long baud) {
@@ -185,6 +195,26 @@ long NetSerial::write(const std::uint8_t* data, std::size_t n) {
   else
     out.assign(data, data + n);
   return send_raw(out) ? static_cast<long>(n) : -1;
+}
+
+ControlResult NetSerial::set_control(Control c) {
+  if (!socket_.is_open() || failed_)
+    return control_unsupported(c, failed_ ? failure_ : "the device is not open");
+  if (!telnet_)
+    return control_unsupported(c, opened_name_ +
+                                      " is a raw TCP port: it carries no BREAK or modem "
+                                      "lines (rfc2217:// does)");
+  if (codec_.local(COM_PORT) != Codec::Q::Yes)
+    return control_unsupported(
+        c, "the server at " + opened_name_ + " does not take the COM port option");
+  for (const ControlValue& v : CONTROL_VALUES) {
+    if (v.control != c) continue;
+    std::vector<std::uint8_t> out;
+    Codec::com_port(SET_CONTROL, &v.value, 1, out);
+    if (!send_raw(out)) return control_unsupported(c, failure_);
+    return {true, ""};
+  }
+  return control_unsupported(c, "unknown line");
 }
 
 }  // namespace dravel::platform

@@ -25,6 +25,9 @@ class NetSerial : public SerialDevice {
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
   std::string failure() const override { return failure_; }
+  // Over RFC 2217 a SET-CONTROL, sent and not waited on: servers answer it or not (ser2net
+  // on a pty says nothing). A raw TCP port has no lines to set.
+  ControlResult set_control(Control c) override;
 
   // For the idle wait: takes in what the connection has now, held for the next read, so a
   // caller that is not reading the line is not woken again by the same bytes.

@@ -17,6 +17,20 @@ struct OpenResult {
   bool rate_refused = false;
 };
 
+// BREAK and the modem lines. A BREAK is held from BreakOn to BreakOff: the caller times it,
+// so a long one never stops the program.
+enum class Control : std::uint8_t { BreakOn, BreakOff, DtrOn, DtrOff, RtsOn, RtsOff };
+
+struct ControlResult {
+  bool ok = false;
+  std::string error;  // why not, for the user
+};
+
+// "BREAK", "DTR on", ... for messages.
+const char* control_name(Control c);
+// The refusal of a device that has no such line (a raw TCP port, a pty, a fake).
+ControlResult control_unsupported(Control c, const std::string& why);
+
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -31,6 +45,10 @@ class SerialDevice {
   // Why the last read or write returned -1, in the system's words. A device that failed
   // stays unusable until it is closed and opened again (an unplugged adapter, a hung-up pty).
   virtual std::string failure() const { return "the device failed"; }
+  // Sets a modem line or the BREAK state, returning at once.
+  virtual ControlResult set_control(Control c) {
+    return control_unsupported(c, "this device has no BREAK or modem lines");
+  }
 };
 
 }  // namespace dravel::platform

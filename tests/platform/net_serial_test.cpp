@@ -190,6 +190,57 @@ TEST(NetSerial, DataIsEscapedOnlyOverTelnetAndAnEndedConnectionIsALoss) {
   }
 }
 
+TEST(NetSerial, BreakAndModemLinesGoAsSetControlWithoutWaitingForAnAnswer) {
+  struct Case {
+    Control control;
+    std::uint8_t value;
+  };
+  const Case cases[] = {{Control::BreakOn, 5}, {Control::BreakOff, 6}, {Control::DtrOn, 8},
+                        {Control::DtrOff, 9},  {Control::RtsOn, 11},   {Control::RtsOff, 12}};
+  FakeSocket sock;
+  sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r, 0, true, true); };
+  NetSerial net(sock);
+  ASSERT_TRUE(net.open("rfc2217://h:1", 115200).ok);
+  sock.serve = [](const Bytes&, Bytes&) {};  // ser2net on a pty answers none of these
+  for (const Case& c : cases) {
+    sock.sent.clear();
+    const std::int64_t before = sock.clock;
+    ControlResult r = net.set_control(c.control);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(sock.sent, (Bytes{IAC, SB, COM_PORT, SET_CONTROL, c.value, IAC, SE}));
+    EXPECT_EQ(sock.clock, before);
+  }
+}
+
+TEST(NetSerial, BreakAndModemLinesAreRefusedByNameWhereThereAreNone) {
+  struct Case {
+    const char* name;
+    bool com_port;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"socket://h:1", true,
+       "cannot set DTR on: socket://h:1 is a raw TCP port: it carries no BREAK or modem lines "
+       "(rfc2217:// does)"},
+      {"rfc2217://h:1", false,
+       "cannot set DTR on: the server at rfc2217://h:1 does not take the COM port option"},
+  };
+  for (const Case& c : cases) {
+    FakeSocket sock;
+    sock.serve = [&](const Bytes& s, Bytes& r) { agreeable(s, r, 0, c.com_port); };
+    NetSerial net(sock);
+    ASSERT_TRUE(net.open(c.name, 9600).ok);
+    sock.sent.clear();
+    ControlResult r = net.set_control(Control::DtrOn);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, c.error);
+    EXPECT_TRUE(sock.sent.empty());
+    net.close();
+    EXPECT_EQ(net.set_control(Control::BreakOn).error,
+              "cannot set BREAK on: the device is not open");
+  }
+}
+
 TEST(NetSerial, BadNamesAndRefusedConnectionsDoNotOpen) {
   FakeSocket sock;
   sock.refuse = "Connection refused";

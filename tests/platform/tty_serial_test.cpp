@@ -144,6 +144,24 @@ TEST(TtySerial, RefusesWhatItCannotUseWithAReason) {
   EXPECT_FALSE(other.is_open());
 }
 
+#ifdef __linux__
+// Linux takes a BREAK on a pty without a word and refuses its modem lines with ENOTTY: one
+// clear message for all of them instead.
+TEST(TtySerial, APtyRefusesBreakAndModemLinesByName) {
+  Pty pty;
+  TtySerial serial;
+  EXPECT_EQ(serial.set_control(Control::DtrOn).error, "cannot set DTR on: the device is not open");
+  ASSERT_TRUE(serial.open(pty.path, 57600).ok);
+  for (Control c : {Control::BreakOn, Control::BreakOff, Control::DtrOn, Control::DtrOff,
+                    Control::RtsOn, Control::RtsOff}) {
+    ControlResult r = serial.set_control(c);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, std::string("cannot set ") + control_name(c) + ": " + pty.path +
+                           " is a pseudo-terminal: it has no BREAK or modem lines");
+  }
+}
+#endif
+
 TEST(TtySerial, HungUpLineFailsAndIsNoLongerWaitedOn) {
   Pty pty;
   TtySerial serial;

@@ -4,6 +4,10 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,6 +111,28 @@ void judge_rate(OpenResult& result, const std::string& path, long baud, const st
   }
 }
 
+// The Unix 98 pty slaves' major numbers (Linux: 136 to 143).
+bool is_pty(int fd) {
+#ifdef __linux__
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+struct ControlCall {
+  Control control;
+  unsigned long request;
+  int bits;  // the modem line for TIOCMBIS/TIOCMBIC; 0 for the break calls
+};
+constexpr ControlCall CONTROL_CALLS[] = {
+    {Control::BreakOn, TIOCSBRK, 0},       {Control::BreakOff, TIOCCBRK, 0},
+    {Control::DtrOn, TIOCMBIS, TIOCM_DTR}, {Control::DtrOff, TIOCMBIC, TIOCM_DTR},
+    {Control::RtsOn, TIOCMBIS, TIOCM_RTS}, {Control::RtsOff, TIOCMBIC, TIOCM_RTS},
+};
+
 }  // namespace
 
 speed_t standard_speed(long baud) {
@@ -155,6 +181,7 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
   judge_rate(result, path, baud, refused, current_rate(fd));
   low_latency_ = set_low_latency(fd);
   fd_ = fd;
+  path_ = path;
   result.ok = true;
   return result;
 }
@@ -228,6 +255,21 @@ long TtySerial::write(const std::uint8_t* data, std::size_t n) {
       return fail("the line hung up", true);
   }
   return static_cast<long>(done);
+}
+
+ControlResult TtySerial::set_control(Control c) {
+  if (fd_ < 0) return control_unsupported(c, "the device is not open");
+  if (hung_up_) return control_unsupported(c, failure_);
+  if (is_pty(fd_))
+    return control_unsupported(c, path_ + " is a pseudo-terminal: it has no BREAK or modem lines");
+  for (const ControlCall& call : CONTROL_CALLS) {
+    if (call.control != c) continue;
+    int bits = call.bits;
+    const int r = call.bits != 0 ? ::ioctl(fd_, call.request, &bits) : ::ioctl(fd_, call.request);
+    if (r != 0) return control_unsupported(c, path_ + ": " + std::strerror(errno));
+    return {true, ""};
+  }
+  return control_unsupported(c, "unknown line");
 }
 
 }  // namespace dravel::platform

@@ -21,6 +21,9 @@ class TtySerial : public SerialDevice, public PollableSerial {
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
   std::string failure() const override { return failure_; }
+  // TIOCSBRK/TIOCCBRK and TIOCMBIS/TIOCMBIC: each returns at once. A pty has none of these
+  // lines (Linux takes a BREAK on one silently), so a pty refuses them all by name.
+  ControlResult set_control(Control c) override;
 
   // For the idle wait: the fd while the line is usable and there is room to take in
   // what it brings, else -1.
@@ -41,6 +44,7 @@ class TtySerial : public SerialDevice, public PollableSerial {
 
   int fd_ = -1;
   bool low_latency_ = false;  // set by the open, cleared at close
+  std::string path_;
   bool hang_up_seen_ = false;
   bool hung_up_ = false;
   std::deque<std::uint8_t> held_;  // taken in by the idle wait, not yet read

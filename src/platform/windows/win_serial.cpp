@@ -15,6 +15,17 @@ namespace {
 // Reads return at once with what the driver holds; writes have no time limit.
 constexpr COMMTIMEOUTS NON_BLOCKING_READS = {MAXDWORD, 0, 0, 0, 0};
 
+// EscapeCommFunction's code for each line state (SETBREAK and CLRBREAK do what SetCommBreak
+// and ClearCommBreak do).
+struct ControlCode {
+  Control control;
+  DWORD code;
+};
+constexpr ControlCode CONTROL_CODES[] = {
+    {Control::BreakOn, SETBREAK}, {Control::BreakOff, CLRBREAK}, {Control::DtrOn, SETDTR},
+    {Control::DtrOff, CLRDTR},    {Control::RtsOn, SETRTS},      {Control::RtsOff, CLRRTS},
+};
+
 }  // namespace
 
 OpenResult WinSerialDevice::open(const std::string& path, long baud) {
@@ -100,6 +111,17 @@ long WinSerialDevice::write(const std::uint8_t* data, std::size_t n) {
     done += written;
   }
   return static_cast<long>(done);
+}
+
+ControlResult WinSerialDevice::set_control(Control c) {
+  if (handle_ == INVALID_HANDLE_VALUE) return control_unsupported(c, "the device is not open");
+  for (const ControlCode& k : CONTROL_CODES) {
+    if (k.control != c) continue;
+    if (!EscapeCommFunction(handle_, k.code))
+      return control_unsupported(c, system_error_text(GetLastError()));
+    return {true, ""};
+  }
+  return control_unsupported(c, "unknown line");
 }
 
 long WinSerialDevice::input_pending() {

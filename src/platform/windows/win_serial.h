@@ -21,6 +21,8 @@ class WinSerialDevice : public SerialDevice {
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
   std::string failure() const override { return failure_; }
+  // SetCommBreak/ClearCommBreak and EscapeCommFunction: each returns at once.
+  ControlResult set_control(Control c) override;
 
   // Bytes the driver holds for reading: > 0 some, 0 none, -1 when the driver cannot tell.
   long input_pending();

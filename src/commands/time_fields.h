@@ -1,0 +1,37 @@
+#pragma once
+// Local time as the log and its name show it, and the strftime fields a log name may carry.
+// Filled here rather than by strftime: the same result on every platform, and no C library
+// that aborts on a field it does not know (the Windows one does).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dravel {
+
+// A reading of the local wall clock, to the millisecond.
+struct LocalTime {
+  int year = 1970;
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;  // 0..60 (a leap second)
+  int millisecond = 0;
+  int weekday = 4;   // 0 = Sunday
+  int year_day = 0;  // 0..365
+};
+
+// The fields a log name may use, for the message that names them.
+inline constexpr const char* TIME_FIELDS = "%Y %y %m %d %H %M %S %j %F %T %a %b %%";
+
+struct TimeFieldsResult {
+  std::string text;
+  std::string error;  // why the pattern cannot be used; empty when it can
+};
+
+// `pattern` with each %-field replaced by its value at `when`. A field not in TIME_FIELDS,
+// a lone % at the end or a result longer than `limit` is an error.
+TimeFieldsResult expand_time_fields(std::string_view pattern, const LocalTime& when,
+                                    std::size_t limit = 4096);
+
+}  // namespace dravel
