@@ -1,12 +1,13 @@
 #include "core/signal_flag.h"
 
-#include <csignal>
+#include <atomic>
 
 namespace dravel {
 
 namespace {
-volatile std::sig_atomic_t g_signal = 0;
-}
+std::atomic<int> g_signal{0};  // set by a handler thread on Windows: lock-free, so signal-safe too
+static_assert(std::atomic<int>::is_always_lock_free);
+}  // namespace
 
 int pending_signal() {
   return g_signal;
