@@ -1,6 +1,7 @@
 // ELF files the board cannot take: refused with what is wrong, before any byte is sent.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 
@@ -128,6 +129,39 @@ TEST(ElfLoad, WithoutSectionHeadersTheSegmentsAreSent) {
   for (std::uint32_t i = 0; i < size; ++i)
     ASSERT_EQ(sim.monitor.memory().read_byte(address + i), static_cast<std::uint8_t>(bytes[i]));
   EXPECT_EQ(sim.monitor.registers().get("epc"), get32(f, 24));
+}
+
+}  // namespace
+}  // namespace dravel::test
+
+namespace dravel::test {
+namespace {
+
+// 8 MB made to be slow: a quarter of a million symbols all named by one 4 MB string with no
+// end. Each name costs four bytes' compare: far under the bound, where a search for each
+// name's end took minutes.
+TEST(ElfLoad, ACraftedSymbolTableCostsLinearTime) {
+  std::string f = TempDir::read(FIXTURE);
+  const std::size_t symtab = section(f, SYMTAB);
+  const std::size_t strtab = section(f, static_cast<int>(get32(f, symtab + 24)));
+  constexpr std::uint32_t HALF = 4u << 20;
+  put32(f, strtab + 16, static_cast<std::uint32_t>(f.size()));
+  put32(f, strtab + 20, HALF);
+  f.append(HALF, 'A');
+  put32(f, symtab + 16, static_cast<std::uint32_t>(f.size()));
+  put32(f, symtab + 20, HALF);
+  f.append(HALF, '\0');
+  const auto start = std::chrono::steady_clock::now();
+  ElfResult r = read_elf_image(
+      [&](std::uint64_t at, std::uint8_t* out, std::size_t n) {
+        if (at + n > f.size()) return false;
+        std::memcpy(out, f.data() + at, n);
+        return true;
+      },
+      f.size());
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(r.problem, "");
+  EXPECT_LT(took, std::chrono::seconds(5));
 }
 
 }  // namespace
