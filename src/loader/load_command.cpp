@@ -12,6 +12,7 @@
 #include "loader/binary_file.h"
 #include "loader/elf_image.h"
 #include "loader/exe_load.h"
+#include "loader/srec_gate.h"
 #include "loader/srec_send.h"
 
 namespace dravel {
@@ -64,6 +65,7 @@ int load_file(State& s, const char* name, int level) {
   int result;
   switch (detect_format(s, name)) {
     case FORMAT_SREC:
+      if (!srec_file_sound(s, name)) return -1;
       queue_text(s, "ld2\r");
       result = srec_send(s, name, level);
       break;

@@ -11,6 +11,7 @@
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
+#include "loader/srec_gate.h"
 
 namespace dravel {
 
@@ -77,8 +78,7 @@ int srec_send(State& s, const char* name, int verbose) {
   }
   long file_size = file.size();
   char line[SREC_LINE_MAX + 1];
-  if (!file.read_line(line, sizeof line) || line[0] != 'S') {
-    console_printf(s.console(), "\"%s\" is not S-format file\n\r", name);
+  if (!srec_file_sound(s, name, file) || !file.read_line(line, sizeof line)) {
     tx_enqueue(s.tx, BREAK);
     return -1;
   }

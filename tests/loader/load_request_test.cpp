@@ -27,10 +27,11 @@ struct LoadRequest : ::testing::Test {
 };
 
 TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
-  std::string f = dir.write("my.mot", "S1a\r\nS1b\r\n");
+  std::string f = dir.write("my.mot", "S1030000FC\r\nS1030001FB\r\n");
   answer_f_with(" " + f + "\r");
   EXPECT_EQ(load_request_callback(rig.s(), 1), 0);
-  EXPECT_EQ(rig.serial.wire_out, "FG\nS1a\nS1b\n");  // no "ld2\r": the monitor is receiving
+  EXPECT_EQ(rig.serial.wire_out,
+            "FG\nS1030000FC\nS1030001FB\n");  // no "ld2\r": the monitor is receiving
   EXPECT_NE(rig.console.screen.find("2 lines,  0 sec.\n\r\"" + f + "\" send "), std::string::npos);
 }
 
@@ -80,12 +81,12 @@ TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitorThenBreaksAndEnds) {
 }
 
 TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
-  std::string f = dir.write("a.mot", "S1a\n");
+  std::string f = dir.write("a.mot", "S1030000FC\n");
   std::string log = dir.file("op.log");
   ASSERT_TRUE(rig.s().log_file.open(log.c_str(), "w"));
   rig.console.type(f + "\r");
   EXPECT_EQ(load_request_callback(rig.s(), 0), 0);
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n");
   EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(log), "");  // nothing logged for a monitor's request
@@ -93,7 +94,7 @@ TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
   rig.console.type("\r");
   EXPECT_EQ(load_request_callback(rig.s(), 0), -1);
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n\x03");
 }
 
 // The monitor's own requests, announced to the running terminal loop.

@@ -1,0 +1,24 @@
+#include "loader/srec_gate.h"
+
+#include "core/console_out.h"
+#include "core/state.h"
+#include "core/text_reader.h"
+#include "loader/srec_check.h"
+
+namespace dravel {
+
+bool srec_file_sound(State& s, const char* name, TextReader& file) {
+  const SrecFileProblem p = srec_file_problem(file);
+  if (p.line == 0) return true;
+  console_printf(s.console(), "\"%s\" is not S-format file\n\r", name);
+  if (p.line > 1 || p.reason != SREC_NO_START)
+    console_printf(s.console(), " line %d %s\n\r", p.line, p.reason);
+  return false;
+}
+
+bool srec_file_sound(State& s, const char* name) {
+  TextReader file;
+  return !file.open(name) || srec_file_sound(s, name, file);
+}
+
+}  // namespace dravel
