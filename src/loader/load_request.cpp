@@ -9,6 +9,7 @@
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
+#include "loader/board_file.h"
 #include "loader/load_command.h"
 #include "loader/srec_send.h"
 
@@ -79,6 +80,7 @@ int load_request_callback(State& s, int from_monitor) {
     tx_enqueue(s.tx, BREAK);
     return -1;
   }
+  if (from_monitor != 0) return send_board_file(s, file);
   if (!load_file_readable(s, file)) {
     tx_enqueue(s.tx, BREAK);
     console_printf(s.console(), " \"%s\" not found\a\n\r", file);

@@ -69,9 +69,9 @@ void queue_line(State& s, const char* line) {
 
 }  // namespace
 
-int srec_send(State& s, const char* name, int verbose) {
+int srec_send(State& s, const char* name, int verbose, std::FILE* opened) {
   TextReader file;
-  if (!file.open(name)) {
+  if (opened != nullptr ? !file.adopt(opened) : !file.open(name)) {
     console_printf(s.console(), "\"%s\" can't open\n\r", name);
     tx_enqueue(s.tx, BREAK);
     return -1;

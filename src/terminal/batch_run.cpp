@@ -51,8 +51,8 @@ bool scan_batch_options(State& s) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (is_flag_option(a)) continue;
-    if (a.compare(0, 2, "-d") == 0) {
-      if (a.size() == 2) ++i;
+    if (a.compare(0, 2, "-d") == 0 || a == "--load-dir") {
+      if (a.size() == 2 || a == "--load-dir") ++i;
       continue;
     }
     if (a == TIMEOUT || a.compare(0, sizeof TIMEOUT, std::string(TIMEOUT) + "=") == 0) {

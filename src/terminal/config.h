@@ -21,6 +21,7 @@ struct Options {
   std::vector<std::string> args;  // without the program name
   std::string device;             // -d / DRAVELPORT, empty for the io_address default
   std::string initial_script;     // empty for none
+  std::string load_dir;           // --load-dir: where the board's files may be; "" for here
   bool show_help = false;
   bool show_version = false;
   bool show_list = false;

@@ -39,6 +39,7 @@ constexpr const char* USAGE =
     "  --batch      run the scripts in order with no keyboard, then end: status 0, 3 when an\n"
     "               expect failed, 1 when another command failed or the device was lost\n"
     "  --timeout <seconds>  end a batch run that takes longer, status 124\n"
+    "  --load-dir <dir>     where files the board asks for by name may be (default: here)\n"
     "  --help, --version\n"
     "\n"
     "environment:\n"
@@ -69,6 +70,7 @@ void scan_own_options(State& s, GetEnv getenv_fn) {
     if (a == "--help") s.options.show_help = true;
     if (a == "--version") s.options.show_version = true;
     if (a == "--list" || a == "-l") s.options.show_list = true;
+    if (a == "--load-dir" && i + 1 < args.size()) s.options.load_dir = args[++i];
     if (a.compare(0, 2, "-d") == 0) {
       if (a.size() > 2)
         device = a.substr(2);
@@ -93,7 +95,7 @@ void scan_baud_and_script(State& s) {
       if (std::sscanf(a.c_str() + 2, "%ld", &baud) == 1) s.config.baud_rate = baud;
     } else if (is_flag_option(a)) {
       continue;
-    } else if (a == "--timeout") {
+    } else if (a == "--timeout" || a == "--load-dir") {
       ++i;
     } else if (a.compare(0, 2, "-d") == 0) {
       if (a.size() == 2) ++i;

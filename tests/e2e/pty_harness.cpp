@@ -240,9 +240,11 @@ bool same_mode(const termios& a, const termios& b) {
 }
 
 std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_options,
-                                              const std::string& history_file) {
+                                              const std::string& history_file,
+                                              const std::vector<std::string>& dravel_options) {
   sim_options.push_back("--");
   sim_options.push_back(DRAVEL_BIN);
+  sim_options.insert(sim_options.end(), dravel_options.begin(), dravel_options.end());
   return std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
                                       std::vector<std::string>{"DRAVELHIS=" + history_file});
 }

@@ -85,9 +85,10 @@ class PtyDevice {
 };
 
 // krvbsim on a fresh pty, with `sim_options`, running dravel on the pty it serves as the serial
-// line; dravel keeps its history in `history_file`.
+// line; dravel keeps its history in `history_file` and takes `dravel_options` too.
 std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_options,
-                                              const std::string& history_file);
+                                              const std::string& history_file,
+                                              const std::vector<std::string>& dravel_options = {});
 
 // True when two termios describe the same terminal mode (flags and control characters).
 bool same_mode(const termios& a, const termios& b);

@@ -27,7 +27,9 @@ struct LoadRequest : ::testing::Test {
 };
 
 TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
-  std::string f = dir.write("my.mot", "S1030000FC\r\nS1030001FB\r\n");
+  std::string f = "my.mot";
+  dir.write(f, "S1030000FC\r\nS1030001FB\r\n");
+  rig.s().options.load_dir = dir.path();
   answer_f_with(" " + f + "\r");
   EXPECT_EQ(load_request_callback(rig.s(), 1), 0);
   EXPECT_EQ(rig.serial.wire_out,
@@ -108,12 +110,12 @@ struct RequestFromMonitor : ::testing::Test {
     register_program_watchers(rig.s());
     sim.monitor.start();
   }
-  bool loaded() {
-    return rig.console.screen.find("\"" + mot + "\" send ") != std::string::npos &&
+  bool loaded(const std::string& shown) {
+    return rig.console.screen.find("\"" + shown + "\" send ") != std::string::npos &&
            sim.monitor.mode() == sim::Mode::command;
   }
-  void expect_program_loaded() {
-    ASSERT_TRUE(rig.pass_until([&] { return loaded(); }));
+  void expect_program_loaded(const std::string& shown) {
+    ASSERT_TRUE(rig.pass_until([&] { return loaded(shown); }));
     for (auto [address, byte] : srec_image(TempDir::read(mot)))
       ASSERT_EQ(sim.monitor.memory().read_byte(address), byte);
     EXPECT_NE(sim.monitor.registers().get("epc"), 0u);
@@ -122,15 +124,16 @@ struct RequestFromMonitor : ::testing::Test {
 };
 
 TEST_F(RequestFromMonitor, FileRequestTakesTheMonitorsName) {
-  rig.console.type("fload " + mot + "\r");
-  expect_program_loaded();
+  rig.s().options.load_dir = std::string(DRAVEL_FIXTURES) + "/loader";
+  rig.console.type("fload hello.mot\r");
+  expect_program_loaded("hello.mot");
   EXPECT_NE(rig.serial.wire_out.find("\rFG\nS0"), std::string::npos);
 }
 
 TEST_F(RequestFromMonitor, DataRequestAsksTheUser) {
   rig.console.type("lreq\r");
   rig.console.when_screen("Load", mot + "\r");
-  expect_program_loaded();
+  expect_program_loaded(mot);
   EXPECT_NE(rig.serial.wire_out.find("lreq\rG\nS0"), std::string::npos);
 }
 
