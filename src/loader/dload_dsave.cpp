@@ -18,6 +18,7 @@
 #include "link/serial_port.h"
 #include "loader/binary_file.h"
 #include "loader/image_sender.h"
+#include "platform/replacing_file.h"
 
 namespace dravel {
 
@@ -86,30 +87,28 @@ bool take_file_name(const char* word, char (&name)[DSAVE_NAME_SIZE]) {
   return true;
 }
 
-// Until kept, dsave's output file goes when the command ends early (the device lost, ESC, a
-// write that failed), so a dump that exists is a whole one. Only a plain file is removed: the
-// name may be a device (/dev/full) or a link to something the user keeps.
+// Until kept, dsave's output is dropped when the command ends early (the device lost, ESC, a
+// write that failed): the file under the name stays as it was, so a dump that exists is a
+// whole one. Only a device or a FIFO, written in place, can be left incomplete.
 class PartialOutput {
  public:
-  PartialOutput(State& s, const char* name, BinaryFile& file) : s_(s), name_(name), file_(file) {}
+  PartialOutput(State& s, const char* name, platform::ReplacingFile& file)
+      : s_(s), name_(name), file_(file) {}
   PartialOutput(const PartialOutput&) = delete;
   PartialOutput& operator=(const PartialOutput&) = delete;
   ~PartialOutput() {
     if (kept_) return;
-    file_.reset();  // closed first: an open file cannot be removed everywhere
-    std::error_code ec;
-    namespace fs = std::filesystem;
-    if (fs::symlink_status(name_, ec).type() == fs::file_type::regular && fs::remove(name_, ec))
-      console_printf(s_.console(), "\"%s\" incomplete, removed\n\r", name_);
-    else
-      console_printf(s_.console(), "\"%s\" is incomplete\n\r", name_);
+    file_.discard();
+    console_printf(
+        s_.console(),
+        file_.in_place() ? "\"%s\" is incomplete\n\r" : "\"%s\" incomplete, not saved\n\r", name_);
   }
   void keep() { kept_ = true; }
 
  private:
   State& s_;
   const char* name_;
-  BinaryFile& file_;
+  platform::ReplacingFile& file_;
   bool kept_ = false;
 };
 
@@ -248,9 +247,10 @@ int dsave_command(State& s, char* argument) {
   const auto size = static_cast<std::int32_t>(size_word);
 
   // Created before binary mode, so a bad name leaves the monitor untouched.
-  BinaryFile out(std::fopen(name, "wb"));
-  if (!out) {
-    console_printf(s.console(), "Can't create \"%s\": %s\n\r", name, std::strerror(errno));
+  platform::ReplacingFile out;
+  if (!out.open(name)) {
+    console_printf(s.console(), "Can't create \"%s\": %s\n\r", name,
+                   std::strerror(out.error_number()));
     return -1;
   }
   PartialOutput partial(s, name, out);
@@ -272,17 +272,17 @@ int dsave_command(State& s, char* argument) {
     const auto n =
         static_cast<std::size_t>(std::min<std::int32_t>(remaining, TRANSFER_BUFFER_SIZE));
     errno = 0;
-    if (std::fwrite(s.transfer.data.data(), 1, n, out.get()) != n) {
+    if (std::fwrite(s.transfer.data.data(), 1, n, out.stream()) != n) {
       write_failed = true;
       write_errno = errno;
     }
     remaining -= TRANSFER_BUFFER_SIZE;
   }
   // A full disk often shows only when the buffered tail is written.
-  errno = 0;
-  if (std::fclose(out.release()) != 0 && !write_failed) {
-    write_failed = true;
-    write_errno = errno;
+  if (!stopped && !write_failed) {
+    write_failed = !out.commit();
+    write_errno = out.error_number();
+    if (!write_failed) partial.keep();
   }
 
   serial_write_byte(s.port, 0x0D);
@@ -296,7 +296,6 @@ int dsave_command(State& s, char* argument) {
                    write_errno != 0 ? std::strerror(write_errno) : "write failed");
     return -1;
   }
-  partial.keep();
   console_printf(s.console(), "%ld(sec)\n", static_cast<long>(s.io.clock.seconds() - start));
   return 0;
 }
