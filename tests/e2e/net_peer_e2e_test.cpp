@@ -80,14 +80,14 @@ class FloodServer {
   std::thread thread_;
 };
 
-struct Run {
+struct Ended {
   int status = -1;
   Clock::duration took{};
   std::string output;
 };
 
 // dravel ARGS with no keyboard, killed if it outlives a generous limit.
-Run run_dravel(const std::vector<std::string>& dravel_args, const std::string& history) {
+Ended run_dravel(const std::vector<std::string>& dravel_args, const std::string& history) {
   std::vector<std::string> args = {DRAVEL_BIN};
   args.insert(args.end(), dravel_args.begin(), dravel_args.end());
   std::vector<char*> argv;
@@ -108,7 +108,7 @@ Run run_dravel(const std::vector<std::string>& dravel_args, const std::string& h
   posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, out[1]);
-  Run r;
+  Ended r;
   const auto start = Clock::now();
   pid_t pid = -1;
   EXPECT_EQ(::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
@@ -161,7 +161,7 @@ TEST(NetPeer, ARunWithATimeoutEndsOnTimeWhateverTheServerDoes) {
   for (const Case& c : cases) {
     FloodServer server(c.pattern);
     const std::string url = "rfc2217://127.0.0.1:" + std::to_string(server.port());
-    Run r = run_dravel({"--batch", "--timeout", "3", "-d", url, script}, dir.file("his"));
+    Ended r = run_dravel({"--batch", "--timeout", "3", "-d", url, script}, dir.file("his"));
     EXPECT_NE(r.status, -1) << c.what << ": still running after 40 s\n" << r.output;
     EXPECT_NE(r.status, 0) << c.what << "\n" << r.output;
     EXPECT_LT(r.took, c.within) << c.what << "\n" << r.output;

@@ -28,6 +28,16 @@ std::size_t first_load(const std::string& f) {
   for (std::size_t at = get32(f, 28);; at += 32)
     if (get32(f, at) == 1) return at;
 }
+// The ELF reader over a file held in memory.
+ElfResult read_image(const std::string& f) {
+  return read_elf_image(
+      [&](std::uint64_t at, std::uint8_t* out, std::size_t n) {
+        if (at + n > f.size()) return false;
+        std::memcpy(out, f.data() + at, n);
+        return true;
+      },
+      f.size());
+}
 // hello.elf's sections: 1 .text, 2 .rdata, 3 .data, 4 .sdata, 5 .sbss, 6 .bss, 7 .symtab.
 constexpr int RDATA = 2, SYMTAB = 7;
 
@@ -98,13 +108,7 @@ TEST(ElfLoad, SectionsLandAtTheirSegmentsLoadAddress) {
   std::string f = TempDir::read(FIXTURE);
   std::size_t load = first_load(f);
   put32(f, load + 12, get32(f, load + 8) + 0x10000);
-  ElfResult r = read_elf_image(
-      [&](std::uint64_t at, std::uint8_t* out, std::size_t n) {
-        if (at + n > f.size()) return false;
-        std::memcpy(out, f.data() + at, n);
-        return true;
-      },
-      f.size());
+  ElfResult r = read_image(f);
   ASSERT_EQ(r.problem, "");
   ASSERT_EQ(r.image.pieces.size(), 4u);
   EXPECT_EQ(r.image.pieces[0].address, 0x80020000u);
@@ -152,13 +156,7 @@ TEST(ElfLoad, ACraftedSymbolTableCostsLinearTime) {
   put32(f, symtab + 20, HALF);
   f.append(HALF, '\0');
   const auto start = std::chrono::steady_clock::now();
-  ElfResult r = read_elf_image(
-      [&](std::uint64_t at, std::uint8_t* out, std::size_t n) {
-        if (at + n > f.size()) return false;
-        std::memcpy(out, f.data() + at, n);
-        return true;
-      },
-      f.size());
+  ElfResult r = read_image(f);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(r.problem, "");
   EXPECT_LT(took, std::chrono::seconds(5));
