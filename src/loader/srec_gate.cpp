@@ -1,5 +1,7 @@
 #include "loader/srec_gate.h"
 
+#include <cstring>
+
 #include "core/console_out.h"
 #include "core/state.h"
 #include "core/text_reader.h"
@@ -11,7 +13,8 @@ bool srec_file_sound(State& s, const char* name, TextReader& file) {
   const SrecFileProblem p = srec_file_problem(file);
   if (p.line == 0) return true;
   console_printf(s.console(), "\"%s\" is not S-format file\n\r", name);
-  if (p.line > 1 || p.reason != SREC_NO_START)
+  // By text: a literal's address may differ between translation units.
+  if (p.line > 1 || std::strcmp(p.reason, SREC_NO_START) != 0)
     console_printf(s.console(), " line %d %s\n\r", p.line, p.reason);
   return false;
 }
