@@ -17,14 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/pty_harness.h"
 #include "support/rig.h"
-
-extern char** environ;
 
 namespace dravel::e2e {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr std::uint8_t IAC = 255, NOP = 241, DO = 253;
 
 // Accepts on 127.0.0.1 and writes `pattern` to every connection as fast as it goes, reading
@@ -80,65 +78,6 @@ class FloodServer {
   std::thread thread_;
 };
 
-struct Ended {
-  int status = -1;
-  Clock::duration took{};
-  std::string output;
-};
-
-// dravel ARGS with no keyboard, killed if it outlives a generous limit.
-Ended run_dravel(const std::vector<std::string>& dravel_args, const std::string& history) {
-  std::vector<std::string> args = {DRAVEL_BIN};
-  args.insert(args.end(), dravel_args.begin(), dravel_args.end());
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env_text = {"DRAVELHIS=" + history};
-  for (char** e = environ; *e != nullptr; ++e)
-    if (std::string(*e).rfind("DRAVELHIS=", 0) != 0) env_text.push_back(*e);
-  std::vector<char*> envp;
-  for (std::string& e : env_text) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  int out[2];
-  EXPECT_EQ(::pipe(out), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addclose(&actions, out[1]);
-  Ended r;
-  const auto start = Clock::now();
-  pid_t pid = -1;
-  EXPECT_EQ(::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  const auto deadline = start + std::chrono::seconds(40);
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    pollfd p{out[0], POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-    char buf[4096];
-    ssize_t n = ::read(out[0], buf, sizeof buf);
-    if (n <= 0) break;
-    r.output.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(out[0]);
-  int status = 0;
-  pid_t done = 0;
-  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < deadline)
-    ::usleep(10'000);
-  r.took = Clock::now() - start;
-  if (done == 0) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return r;
-  }
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
 std::string repeated(std::initializer_list<std::uint8_t> bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -161,7 +100,8 @@ TEST(NetPeer, ARunWithATimeoutEndsOnTimeWhateverTheServerDoes) {
   for (const Case& c : cases) {
     FloodServer server(c.pattern);
     const std::string url = "rfc2217://127.0.0.1:" + std::to_string(server.port());
-    Ended r = run_dravel({"--batch", "--timeout", "3", "-d", url, script}, dir.file("his"));
+    Finished r = run_to_end({DRAVEL_BIN, "--batch", "--timeout", "3", "-d", url, script},
+                            dir.file("his"), false, std::chrono::seconds(40));
     EXPECT_NE(r.status, -1) << c.what << ": still running after 40 s\n" << r.output;
     EXPECT_NE(r.status, 0) << c.what << "\n" << r.output;
     EXPECT_LT(r.took, c.within) << c.what << "\n" << r.output;

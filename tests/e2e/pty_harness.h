@@ -93,4 +93,14 @@ std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_optio
 // True when two termios describe the same terminal mode (flags and control characters).
 bool same_mode(const termios& a, const termios& b);
 
+// A program run to its end with no terminal: standard output and error to one pipe, standard
+// input /dev/null (or closed), dravel's history in `history_file`; killed after `limit`.
+struct Finished {
+  int status = -1;  // -1: still running at the limit (then killed)
+  std::string output;
+  std::chrono::steady_clock::duration took{};
+};
+Finished run_to_end(std::vector<std::string> args, const std::string& history_file,
+                    bool stdin_closed, std::chrono::seconds limit);
+
 }  // namespace dravel::e2e
