@@ -9,8 +9,12 @@ TextReader::~TextReader() {
 }
 
 bool TextReader::open(const std::string& path) {
+  return adopt(std::fopen(path.c_str(), "rb"));
+}
+
+bool TextReader::adopt(std::FILE* file) {
   close();
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = file;
   pos_ = 0;
   eof_ = false;
   error_ = false;
@@ -70,6 +74,7 @@ bool TextReader::read_line(char* buf, int size) {
     if (c == '\n') break;
   }
   buf[n] = '\0';
+  last_length_ = n;
   return n > 0;
 }
 

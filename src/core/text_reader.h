@@ -16,12 +16,16 @@ class TextReader {
   TextReader& operator=(const TextReader&) = delete;
 
   bool open(const std::string& path);
+  // Takes over a stream already opened for binary reading; closes it in the end.
+  bool adopt(std::FILE* file);
   bool is_open() const { return file_ != nullptr; }
   void close();
   // Like fgets with a buffer of `size` bytes: at most size - 1 characters, stopping
   // after a line feed, always zero-terminated. False at end of file or on error
   // when nothing was read.
   bool read_line(char* buf, int size);
+  // Characters the last read_line took: a NUL in a line is counted, not an end.
+  int last_length() const { return last_length_; }
   bool error() const { return error_; }
   int error_number() const { return errno_; }
   // Bytes of the underlying file consumed so far.
@@ -38,6 +42,7 @@ class TextReader {
   bool error_ = false;
   int errno_ = 0;
   int pending_ = -1;  // one byte looked at after a CR
+  int last_length_ = 0;
 };
 
 }  // namespace dravel

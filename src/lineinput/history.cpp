@@ -2,11 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <random>
 
 #include "core/console_out.h"
+#include "platform/replacing_file.h"
 
 namespace dravel {
 
@@ -167,19 +166,16 @@ bool write_history(const HistoryList& h, std::FILE* f) {
 
 // A crash or a full disk while writing leaves the old file as it was.
 void history_save_file(const HistoryList& h, const std::string& path) {
-  std::string temp = path + ".tmp" + std::to_string(std::random_device{}() % 100000);
-  std::FILE* f = std::fopen(temp.c_str(), "w");
-  if (f == nullptr) {
+  platform::ReplacingFile out;
+  if (!out.open(path)) {
     // A directory we may not create files in, holding a file we may write: write in place.
-    bool denied = errno == EACCES || errno == EPERM;
+    bool denied = out.error_number() == EACCES || out.error_number() == EPERM;
     if (std::FILE* direct = denied ? std::fopen(path.c_str(), "w") : nullptr)
       write_history(h, direct);
     return;
   }
-  bool written = write_history(h, f);
-  std::error_code ec;
-  if (written) std::filesystem::rename(temp, path, ec);
-  if (!written || ec) std::filesystem::remove(temp, ec);
+  history_save(h, out.stream());
+  out.commit();
 }
 
 }  // namespace dravel

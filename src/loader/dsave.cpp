@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "core/blanks.h"
@@ -14,6 +12,7 @@
 #include "link/link.h"
 #include "loader/binary_file.h"
 #include "loader/dload_dsave.h"
+#include "platform/replacing_file.h"
 
 namespace dravel {
 
@@ -61,31 +60,28 @@ bool take_file_name(const char* word, char (&name)[DSAVE_NAME_SIZE]) {
   return true;
 }
 
-// Until kept, dsave's output file goes when the command ends early (the device lost, ESC, a
-// write that failed), so a dump that exists is a whole one. Only a plain file is removed: the
-// name may be a device (/dev/full) or a link to something the user keeps.
+// Until kept, dsave's output is dropped when the command ends early (the device lost, ESC, a
+// write that failed): the file under the name stays as it was, so a dump that exists is a
+// whole one. Only a device or a FIFO, written in place, can be left incomplete.
 class PartialOutput {
  public:
-  PartialOutput(Link& link, const char* name, BinaryFile& file)
+  PartialOutput(Link& link, const char* name, platform::ReplacingFile& file)
       : link_(link), name_(name), file_(file) {}
   PartialOutput(const PartialOutput&) = delete;
   PartialOutput& operator=(const PartialOutput&) = delete;
   ~PartialOutput() {
     if (kept_) return;
-    file_.reset();  // closed first: an open file cannot be removed everywhere
-    std::error_code ec;
-    namespace fs = std::filesystem;
-    if (fs::symlink_status(name_, ec).type() == fs::file_type::regular && fs::remove(name_, ec))
-      console_printf(link_.console(), "\"%s\" incomplete, removed\n\r", name_);
-    else
-      console_printf(link_.console(), "\"%s\" is incomplete\n\r", name_);
+    file_.discard();
+    console_printf(
+        link_.console(),
+        file_.in_place() ? "\"%s\" is incomplete\n\r" : "\"%s\" incomplete, not saved\n\r", name_);
   }
   void keep() { kept_ = true; }
 
  private:
   Link& link_;
   const char* name_;
-  BinaryFile& file_;
+  platform::ReplacingFile& file_;
   bool kept_ = false;
 };
 
@@ -106,9 +102,10 @@ int dsave_command(Link& link, char* argument) {
   const auto size = static_cast<std::int32_t>(size_word);
 
   // Created before binary mode, so a bad name leaves the monitor untouched.
-  BinaryFile out(std::fopen(name, "wb"));
-  if (!out) {
-    console_printf(link.console(), "Can't create \"%s\": %s\n\r", name, std::strerror(errno));
+  platform::ReplacingFile out;
+  if (!out.open(name)) {
+    console_printf(link.console(), "Can't create \"%s\": %s\n\r", name,
+                   std::strerror(out.error_number()));
     return -1;
   }
   PartialOutput partial(link, name, out);
@@ -133,17 +130,17 @@ int dsave_command(Link& link, char* argument) {
       const auto n =
           static_cast<std::size_t>(std::min<std::int32_t>(remaining, TRANSFER_BUFFER_SIZE));
       errno = 0;
-      if (std::fwrite(buffer.data(), 1, n, out.get()) != n) {
+      if (std::fwrite(buffer.data(), 1, n, out.stream()) != n) {
         write_failed = true;
         write_errno = errno;
       }
       remaining -= TRANSFER_BUFFER_SIZE;
     }
     // A full disk often shows only when the buffered tail is written.
-    errno = 0;
-    if (std::fclose(out.release()) != 0 && !write_failed) {
-      write_failed = true;
-      write_errno = errno;
+    if (!stopped && !write_failed) {
+      write_failed = !out.commit();
+      write_errno = out.error_number();
+      if (!write_failed) partial.keep();
     }
   }  // the monitor leaves binary mode here, on every path
   if (stopped) {
@@ -155,7 +152,6 @@ int dsave_command(Link& link, char* argument) {
                    write_errno != 0 ? std::strerror(write_errno) : "write failed");
     return -1;
   }
-  partial.keep();
   console_printf(link.console(), "%ld(sec)\n", static_cast<long>(link.clock().seconds() - start));
   return 0;
 }

@@ -36,6 +36,8 @@ constexpr std::uint32_t SKIPPED_TYPES[] = {SHT_MIPS_REGINFO, 0x7000000d, 0x70000
 constexpr const char* SKIPPED_NAMES[] = {".reginfo", ".MIPS.options", ".MIPS.abiflags"};
 
 constexpr std::size_t LABEL_LIMIT = 64;
+constexpr std::size_t NAME_LIMIT = 4096;
+constexpr char GP_NAME[] = "_gp";  // with its NUL: four bytes
 
 struct TypeName {
   std::uint16_t type;
@@ -112,10 +114,11 @@ Section parse_section(const std::uint8_t* p) {
           le32(p + 16), le32(p + 20), le32(p + 24)};
 }
 
-// The NUL-terminated string at `at` in `table`, or nullptr when it runs off the table.
+// The NUL-terminated string at `at` in `table`, or nullptr when it runs off the table or past
+// NAME_LIMIT: every section may name the same long string, so an unbounded search is quadratic.
 const char* string_at(const std::vector<std::uint8_t>& table, std::uint32_t at) {
   if (at >= table.size()) return nullptr;
-  const void* end = std::memchr(table.data() + at, 0, table.size() - at);
+  const void* end = std::memchr(table.data() + at, 0, std::min(table.size() - at, NAME_LIMIT));
   return end == nullptr ? nullptr : reinterpret_cast<const char*>(table.data() + at);
 }
 
@@ -177,7 +180,9 @@ Sections read_sections(const Reader& r, const std::uint8_t* h) {
   return out;
 }
 
-// gp as the program was linked for: the _gp symbol, else the .reginfo word, else 0.
+// gp as the program was linked for: the _gp symbol, else the .reginfo word, else 0. Only the
+// first symbol table is read and each name costs at most four bytes' compare, so a crafted
+// file (names without an end, many tables sharing one huge string table) costs linear time.
 std::uint32_t find_gp(const Reader& r, const ElfReadAt& read_at, std::uint64_t file_size,
                       const std::vector<Section>& sections, const std::vector<Segment>& segments) {
   for (const Section& sym : sections) {
@@ -187,9 +192,12 @@ std::uint32_t find_gp(const Reader& r, const ElfReadAt& read_at, std::uint64_t f
         r.table(sym.offset, sym.size / SYMBOL_SIZE, SYMBOL_SIZE, "symbol table");
     std::vector<std::uint8_t> strings = r.table(str.offset, str.size, 1, "symbol names");
     for (std::size_t at = 0; at + SYMBOL_SIZE <= symbols.size(); at += SYMBOL_SIZE) {
-      const char* name = string_at(strings, le32(symbols.data() + at));
-      if (name != nullptr && std::strcmp(name, "_gp") == 0) return le32(symbols.data() + at + 4);
+      const std::uint32_t name = le32(symbols.data() + at);
+      if (name < strings.size() && strings.size() - name >= sizeof GP_NAME &&
+          std::memcmp(strings.data() + name, GP_NAME, sizeof GP_NAME) == 0)
+        return le32(symbols.data() + at + 4);
     }
+    break;
   }
   bool found = false;
   for (const Section& sec : sections) {
@@ -247,7 +255,8 @@ LoadImage read_image(const ElfReadAt& read_at, std::uint64_t file_size) {
     for (const Section& sec : sections.all) {
       if ((sec.flags & SHF_ALLOC) == 0 || sec.type == SHT_NOBITS || sec.size == 0) continue;
       const char* name = string_at(sections.names, sec.name);
-      if (name == nullptr) throw Refusal{"is a damaged ELF file: a section name is out of range"};
+      if (name == nullptr)
+        throw Refusal{"is a damaged ELF file: a section name is out of range or endless"};
       if (skipped(sec, name)) continue;
       image.pieces.push_back({load_address(sec, segments), sec.size, sec.offset, printable(name)});
     }

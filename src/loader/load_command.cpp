@@ -12,6 +12,7 @@
 #include "loader/elf_image.h"
 #include "loader/exe_image.h"
 #include "loader/image_sender.h"
+#include "loader/srec_gate.h"
 #include "loader/srec_send.h"
 
 namespace dravel {
@@ -104,6 +105,7 @@ int load_file(Link& link, const char* name, int level) {
   int result;
   switch (LoadFormat format = detect_format(link, name)) {
     case FORMAT_SREC:
+      if (!srec_file_sound(link.console(), name)) return -1;
       queue_text(link, "ld2\r");
       result = srec_send(link, name, level);
       break;

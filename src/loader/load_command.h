@@ -26,7 +26,9 @@ int load_file(Link& link, const char* name, int level);
 // Options "-s " / "-v ", then names; writes a terminator after each name.
 int load_command(Link& link, char* argument);
 // Watcher callback: 0 asks the user for the name, non-zero asks the monitor.
-int load_request_callback(Link& link, HistoryList& history, int from_monitor);
+// A file the board names is looked for in `load_dir` ("" for the working directory) only.
+int load_request_callback(Link& link, HistoryList& history, const std::string& load_dir,
+                          int from_monitor);
 
 // The existence and readability test made before any byte of a load is sent.
 bool load_file_readable(Link& link, const char* name);

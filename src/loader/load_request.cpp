@@ -10,6 +10,7 @@
 #include "link/monitor_bytes.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
+#include "loader/board_file.h"
 #include "loader/load_command.h"
 #include "loader/srec_send.h"
 
@@ -52,7 +53,8 @@ NameRead read_monitor_name(Link& link, std::string& name) {
 
 }  // namespace
 
-int load_request_callback(Link& link, HistoryList& history, int from_monitor) {
+int load_request_callback(Link& link, HistoryList& history, const std::string& load_dir,
+                          int from_monitor) {
   std::string name;
   if (from_monitor == 0) {
     char line[PROMPT_CAPACITY + 1] = {};
@@ -79,6 +81,7 @@ int load_request_callback(Link& link, HistoryList& history, int from_monitor) {
     tx_enqueue(link.tx, BREAK);
     return -1;
   }
+  if (from_monitor != 0) return send_board_file(link, load_dir, file);
   if (!load_file_readable(link, file)) {
     tx_enqueue(link.tx, BREAK);
     console_printf(link.console(), " \"%s\" not found\a\n\r", file);

@@ -12,6 +12,7 @@
 #include "link/monitor_bytes.h"
 #include "link/serial_port.h"
 #include "link/tx_queue.h"
+#include "loader/srec_gate.h"
 
 namespace dravel {
 
@@ -68,17 +69,16 @@ void queue_line(Link& link, const char* line) {
 
 }  // namespace
 
-int srec_send(Link& link, const char* name, int verbose) {
+int srec_send(Link& link, const char* name, int verbose, std::FILE* opened) {
   TextReader file;
-  if (!file.open(name)) {
+  if (opened != nullptr ? !file.adopt(opened) : !file.open(name)) {
     console_printf(link.console(), "\"%s\" can't open\n\r", name);
     tx_enqueue(link.tx, BREAK);
     return -1;
   }
   long file_size = file.size();
   char line[SREC_LINE_MAX + 1];
-  if (!file.read_line(line, sizeof line) || line[0] != 'S') {
-    console_printf(link.console(), "\"%s\" is not S-format file\n\r", name);
+  if (!srec_file_sound(link.console(), name, file) || !file.read_line(line, sizeof line)) {
     tx_enqueue(link.tx, BREAK);
     return -1;
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 
 namespace dravel {
 
@@ -16,6 +17,7 @@ inline constexpr int SREC_TIMEOUT_SECONDS = 4;
 // idle wait is followed by both.
 inline constexpr int SREC_READS_PER_LOOK = 16;
 
-int srec_send(Link& link, const char* name, int verbose);
+// `opened`, when given, is the file already open (and checked) under `name`.
+int srec_send(Link& link, const char* name, int verbose, std::FILE* opened = nullptr);
 
 }  // namespace dravel

@@ -64,6 +64,7 @@ OpenResult NetSerial::open(const std::string& name, long baud) {
   failed_ = false;
   failure_.clear();
   held_.clear();
+  unsent_.clear();
   if (telnet_) {
     result.warning = negotiate(baud, name);
   } else {
@@ -93,7 +94,7 @@ bool NetSerial::settled() const {
 std::string NetSerial::negotiate(long baud, const std::string& name) {
   std::vector<std::uint8_t> out;
   for (const Request& r : REQUESTS) codec_.request(r.local, r.option, out);
-  if (!send_raw(out)) return {};
+  if (!queue_out(out)) return {};
   // A signal (Ctrl-C at start-up) ends the wait: the program is ending, and says nothing of
   // a line it never finished setting up.
   auto ending = [] { return pending_signal() != 0; };
@@ -119,7 +120,7 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
       static_cast<std::uint8_t>(rate >> 8), static_cast<std::uint8_t>(rate)};
   Codec::com_port(SET_BAUDRATE, be, sizeof be, out);
   for (const Setting& s : LINE_SETTINGS) Codec::com_port(s.code, &s.value, 1, out);
-  if (!send_raw(out)) return {};
+  if (!queue_out(out)) return {};
   // Answers that never come (some servers send none) cost the time limit, nothing more.
   wait_for([&] {
     if (!codec_.answer(SET_BAUDRATE)) return false;
@@ -138,6 +139,7 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
 void NetSerial::close() {
   socket_.close();
   held_.clear();
+  unsent_.clear();
 }
 
 long NetSerial::fail(std::string why) {
@@ -148,8 +150,41 @@ long NetSerial::fail(std::string why) {
 
 bool NetSerial::send_raw(const std::vector<std::uint8_t>& bytes) {
   if (bytes.empty()) return true;
-  if (socket_.send(bytes.data(), bytes.size()) >= 0) return true;
-  fail(socket_.failure());
+  // Answers still unsent go first, so no telnet command is cut by data.
+  const std::vector<std::uint8_t>* out = &bytes;
+  if (!unsent_.empty()) {
+    unsent_.insert(unsent_.end(), bytes.begin(), bytes.end());
+    out = &unsent_;
+  }
+  const bool sent = socket_.send(out->data(), out->size()) >= 0;
+  unsent_.clear();
+  if (!sent) fail(socket_.failure());
+  return sent;
+}
+
+bool NetSerial::queue_out(const std::vector<std::uint8_t>& bytes) {
+  if (unsent_.empty()) unsent_since_ms_ = socket_.now_ms();
+  unsent_.insert(unsent_.end(), bytes.begin(), bytes.end());
+  return flush_out();
+}
+
+// A server that sends requests and never reads our answers would otherwise hold every send
+// (and so the keyboard) for as long as it likes.
+bool NetSerial::flush_out() {
+  if (failed_) return false;
+  if (unsent_.empty()) return true;
+  const long n = socket_.send_some(unsent_.data(), unsent_.size());
+  if (n < 0) {
+    fail(socket_.failure());
+    return false;
+  }
+  if (n > 0) {
+    unsent_.erase(unsent_.begin(), unsent_.begin() + n);
+    unsent_since_ms_ = socket_.now_ms();
+  }
+  const bool stalled = !unsent_.empty() && socket_.now_ms() - unsent_since_ms_ >= unsent_ms;
+  if (unsent_.size() <= UNSENT_ROOM && !stalled) return true;
+  fail("the server leaves its telnet answers unread");
   return false;
 }
 
@@ -166,12 +201,16 @@ long NetSerial::pump() {
   replies_.clear();
   codec_.decode(buf, static_cast<std::size_t>(n), data_, replies_);
   held_.insert(held_.end(), data_.begin(), data_.end());
-  return send_raw(replies_) ? n : -1;
+  return queue_out(replies_) ? n : -1;
 }
 
 void NetSerial::take_input() {
   if (!socket_.is_open()) return;
-  while (held_.size() < HOLD_ROOM && pump() > 0) {
+  std::size_t taken = 0;
+  while (held_.size() < HOLD_ROOM && taken < RAW_PER_PASS) {
+    const long n = pump();
+    if (n <= 0) break;
+    taken += static_cast<std::size_t>(n);
   }
 }
 

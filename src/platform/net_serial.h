@@ -44,13 +44,23 @@ class NetSerial : public SerialDevice {
   int answer_ms = 3000;
 
   static constexpr std::size_t HOLD_ROOM = 64 * 1024;
+  // Telnet answers the server leaves unread may wait this much, this long; beyond either the
+  // server counts as lost. Raw bytes taken in one pass of the idle wait: a flood of telnet
+  // commands, which bring no data, cannot keep keys and deadlines waiting.
+  static constexpr std::size_t UNSENT_ROOM = 4 * 1024;
+  std::int64_t unsent_ms = 3000;
+  static constexpr std::size_t RAW_PER_PASS = 64 * 1024;
 
  private:
   std::string negotiate(long baud, const std::string& name);
   bool settled() const;
   // One receive: data held, replies sent. Bytes received, or -1 once the connection ended.
   long pump();
+  // Data: sent whole, behind any unsent answers, within the socket's stall limit.
   bool send_raw(const std::vector<std::uint8_t>& bytes);
+  // Telnet requests and answers: queued and given to the socket without waiting.
+  bool queue_out(const std::vector<std::uint8_t>& bytes);
+  bool flush_out();
   long fail(std::string why);
 
   StreamSocket& socket_;
@@ -61,6 +71,8 @@ class NetSerial : public SerialDevice {
   static constexpr std::int64_t NO_END = INT64_MAX;
   std::int64_t open_end_ms_ = NO_END;  // a reconnect's whole time limit
   std::deque<std::uint8_t> held_;
+  std::vector<std::uint8_t> unsent_;
+  std::int64_t unsent_since_ms_ = 0;          // when unsent_ last shrank or began
   std::vector<std::uint8_t> data_, replies_;  // scratch, kept for their capacity
   std::string failure_;
 };

@@ -53,6 +53,9 @@ constexpr OptionRow OPTIONS[] = {
        return true;
      }, ""},
     {"-d", Form::GLUED_OR_NEXT, [](Options& o, const std::string& v) { o.device = v; return true; }, ""},
+    {"--load-dir", Form::EQUALS_OR_NEXT,
+     [](Options& o, const std::string& v) { o.load_dir = v; return !v.empty(); },
+     "--load-dir needs a directory"},
     {"--timeout", Form::EQUALS_OR_NEXT,
      [](Options& o, const std::string& v) { return parse_seconds(v, o.timeout_seconds); },
      "--timeout needs whole seconds from 1"},

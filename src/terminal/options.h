@@ -15,6 +15,7 @@ struct Options {
   std::optional<std::string> port_text;  // the last -p's text, read as KRVB7100's
   std::optional<long> baud_rate;         // the last -B that reads as a number
   std::vector<std::string> scripts;      // the names that are no option, in order
+  std::string load_dir;                  // --load-dir: where the board's files may be; "" for here
   bool show_help = false;
   bool show_version = false;
   bool show_list = false;

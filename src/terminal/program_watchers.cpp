@@ -11,7 +11,7 @@ void register_program_watchers(State& s) {
   watcher_register(
       s.watchers, PROMPT_PATTERN, [&s](int) { return on_prompt(s.link); }, 0);
   auto load_request = [&s](int from_monitor) {
-    return load_request_callback(s.link, s.history, from_monitor);
+    return load_request_callback(s.link, s.history, s.options.load_dir, from_monitor);
   };
   watcher_register(s.watchers, DATA_LOAD_PATTERN, load_request, 0);
   watcher_register(s.watchers, FILE_LOAD_PATTERN, load_request, 1);

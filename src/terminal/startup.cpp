@@ -39,6 +39,7 @@ constexpr const char* USAGE =
     "  --batch      run the scripts in order with no keyboard, then end: status 0, 3 when an\n"
     "               expect failed, 1 when another command failed or the device was lost\n"
     "  --timeout <seconds>  end a batch run that takes longer, status 124\n"
+    "  --load-dir <dir>     where files the board asks for by name may be (default: here)\n"
     "  --help, --version\n"
     "\n"
     "environment:\n"

@@ -16,14 +16,15 @@ constexpr std::uint32_t DUMP_SIZE = 0x400;
 class LoaderE2E : public ::testing::Test {
  protected:
   // krvbsim on the test's pty, running dravel on a second pty it serves as the serial line.
-  std::unique_ptr<PtyProcess> start(const std::vector<std::string>& sim_options) {
+  std::unique_ptr<PtyProcess> start(const std::vector<std::string>& sim_options,
+                                    const std::vector<std::string>& dravel_options = {}) {
     std::vector<std::string> args = sim_options;
     char dump[64];
     std::snprintf(dump, sizeof dump, "%x:%x:", PROGRAM, DUMP_SIZE);
     for (const std::string& a : {std::string("--dump"), dump + dir.file("memory"),
                                  std::string("--regs"), dir.file("regs")})
       args.push_back(a);
-    return dravel_on_krvbsim(std::move(args), dir.file("his"));
+    return dravel_on_krvbsim(std::move(args), dir.file("his"), dravel_options);
   }
   std::uint32_t reg(const std::string& name) {
     std::istringstream in(test::TempDir::read(dir.file("regs")));
@@ -50,10 +51,11 @@ class LoaderE2E : public ::testing::Test {
 };
 
 TEST_F(LoaderE2E, FileRequestLoadsTheFileTheMonitorNames) {
-  auto p = start({"--baud", "115200"});
+  // The board may name files inside the load directory only.
+  auto p = start({"--baud", "115200"}, {"--load-dir", std::string(DRAVEL_FIXTURES) + "/loader"});
   ASSERT_TRUE(p->wait_for(">> "));
-  p->type("fload " + mot + "\r");
-  ASSERT_TRUE(p->wait_for("\"" + mot + "\" send "));
+  p->type("fload hello.mot\r");
+  ASSERT_TRUE(p->wait_for("\"hello.mot\" send "));
   finish(*p);
   expect_program_in_memory();
   EXPECT_EQ(reg("epc"), 0x80010044u);

@@ -1,9 +1,11 @@
 #include "e2e/pty_harness.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+
+extern char** environ;
 
 namespace dravel::e2e {
 
@@ -240,11 +244,74 @@ bool same_mode(const termios& a, const termios& b) {
 }
 
 std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_options,
-                                              const std::string& history_file) {
+                                              const std::string& history_file,
+                                              const std::vector<std::string>& dravel_options) {
   sim_options.push_back("--");
   sim_options.push_back(DRAVEL_BIN);
+  sim_options.insert(sim_options.end(), dravel_options.begin(), dravel_options.end());
   return std::make_unique<PtyProcess>(KRVBSIM_BIN, sim_options,
                                       std::vector<std::string>{"DRAVELHIS=" + history_file});
+}
+
+Finished run_to_end(std::vector<std::string> args, const std::string& history_file,
+                    bool stdin_closed, std::chrono::seconds limit) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> env_text = {"DRAVELHIS=" + history_file};
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::string(*e).rfind("DRAVELHIS=", 0) != 0) env_text.push_back(*e);
+  std::vector<char*> envp;
+  for (std::string& e : env_text) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  int out[2];
+  EXPECT_EQ(::pipe(out), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stdin_closed)
+    posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addclose(&actions, out[1]);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = -1;
+  EXPECT_EQ(::posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+
+  // Generous: the machine may be busy; a run that hangs is what this catches.
+  Finished f;
+  const auto deadline = start + limit;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{out[0], POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    char buf[4096];
+    ssize_t n = ::read(out[0], buf, sizeof buf);
+    if (n <= 0) break;  // every writer gone: both programs ended
+    f.output.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(out[0]);
+  // The pipe ends a moment before the process does.
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline)
+    ::usleep(10'000);
+  f.took = std::chrono::steady_clock::now() - start;
+  if (done != pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return f;
+  }
+  f.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return f;
 }
 
 }  // namespace dravel::e2e

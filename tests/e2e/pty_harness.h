@@ -85,11 +85,22 @@ class PtyDevice {
 };
 
 // krvbsim on a fresh pty, with `sim_options`, running dravel on the pty it serves as the serial
-// line; dravel keeps its history in `history_file`.
+// line; dravel keeps its history in `history_file` and takes `dravel_options` too.
 std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_options,
-                                              const std::string& history_file);
+                                              const std::string& history_file,
+                                              const std::vector<std::string>& dravel_options = {});
 
 // True when two termios describe the same terminal mode (flags and control characters).
 bool same_mode(const termios& a, const termios& b);
+
+// A program run to its end with no terminal: standard output and error to one pipe, standard
+// input /dev/null (or closed), dravel's history in `history_file`; killed after `limit`.
+struct Finished {
+  int status = -1;  // -1: still running at the limit (then killed)
+  std::string output;
+  std::chrono::steady_clock::duration took{};
+};
+Finished run_to_end(std::vector<std::string> args, const std::string& history_file,
+                    bool stdin_closed, std::chrono::seconds limit);
 
 }  // namespace dravel::e2e

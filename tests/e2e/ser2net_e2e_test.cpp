@@ -69,9 +69,11 @@ class Ser2netE2E : public ::testing::Test {
   }
   std::unique_ptr<PtyProcess> dravel(const std::string& mode) {
     url = mode + "://127.0.0.1:" + std::to_string(port);
-    auto p =
-        std::make_unique<PtyProcess>(DRAVEL_BIN, std::vector<std::string>{"-B115200", "-d", url},
-                                     std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+    auto p = std::make_unique<PtyProcess>(
+        DRAVEL_BIN,
+        std::vector<std::string>{"-B115200", "-d", url, "--load-dir",
+                                 std::string(DRAVEL_FIXTURES) + "/loader"},
+        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
     EXPECT_TRUE(p->wait_for(" PORT = " + url + "\r\n"));
     EXPECT_TRUE(p->wait_for(">> ", Seconds(15)));
     return p;
@@ -148,8 +150,8 @@ TEST_F(Ser2netE2E, Rfc2217SetsTheLineAndEveryTransferComesThroughWhole) {
   p->type(exe + "\r");
   ASSERT_TRUE(p->wait_for_after("PC=", ">> ", Seconds(30))) << p->output();
   p->clear_output();
-  p->type("fload " + mot + "\r");
-  ASSERT_TRUE(p->wait_for("\"" + mot + "\" send ", Seconds(30))) << p->output();
+  p->type("fload hello.mot\r");
+  ASSERT_TRUE(p->wait_for("\"hello.mot\" send ", Seconds(30))) << p->output();
   ASSERT_TRUE(p->wait_for_after("send ", ">> ", Seconds(30))) << p->output();
   finish(*p);
 

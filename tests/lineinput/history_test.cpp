@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -168,6 +173,43 @@ TEST_F(HistoryTest, FailedSaveLeavesWhatWasThere) {
   EXPECT_EQ(files, 1);
   history_save_file(h, dir.file("no/such/dir/his"));  // nothing reported, no crash
 }
+
+#if !defined(_WIN32)
+int mode_of(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+// A link planted at the history's name is replaced, not followed, and the history keeps its
+// permissions (a save used to leave a private history readable by all).
+TEST_F(HistoryTest, SaveFollowsNoPlantedLinkAndKeepsThePermissions) {
+  std::string victim = dir.write("victim", "keep\n");
+  std::string p = dir.write("his", "old\n");
+  ASSERT_EQ(::chmod(p.c_str(), 0600), 0);
+  add({"a"});
+  history_save_file(h, p);
+  EXPECT_EQ(TempDir::read(p), "a\n");
+  EXPECT_EQ(mode_of(p), 0600);
+
+  ASSERT_EQ(::unlink(p.c_str()), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), p.c_str()), 0);
+  history_save_file(h, p);
+  EXPECT_EQ(TempDir::read(victim), "keep\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(p));
+  EXPECT_EQ(TempDir::read(p), "a\n");
+}
+
+// A read-only history stays read-only; one only the superuser may still write is replaced,
+// for anyone else it is left alone, as opening it for writing would have been refused.
+TEST_F(HistoryTest, ReadOnlyHistoryKeepsItsModeAndForOthersItsLines) {
+  std::string p = dir.write("his", "old\n");
+  ASSERT_EQ(::chmod(p.c_str(), 0400), 0);
+  add({"a"});
+  history_save_file(h, p);
+  EXPECT_EQ(mode_of(p), 0400);
+  EXPECT_EQ(TempDir::read(p), ::geteuid() == 0 ? "a\n" : "old\n");
+}
+#endif
 
 }  // namespace
 }  // namespace dravel::test

@@ -181,7 +181,7 @@ TEST(LostMidCommand, TheBoardThatLivesOnIsBroughtOutOfTheCutCommand) {
   }
 }
 
-TEST(LostMidCommand, DsaveRemovesTheIncompleteFileAndAScriptStops) {
+TEST(LostMidCommand, DsaveWritesNoIncompleteFileAndAScriptStops) {
   TempDir dir;
   Session session(dir);
   Rig& rig = session.rig;
@@ -189,13 +189,13 @@ TEST(LostMidCommand, DsaveRemovesTheIncompleteFileAndAScriptStops) {
       dir.write("s.scr", "local dsave " + dir.file("out") + " 80010000 4000\nlocal echo never\n");
   // During the second packet.
   session.expect_stopped(fkey(3) + script + "\r", 4 + 9 + 1 + 1 + 1);
-  EXPECT_TRUE(shows(rig, "\"" + dir.file("out") + "\" incomplete, removed"));
+  EXPECT_TRUE(shows(rig, "\"" + dir.file("out") + "\" incomplete, not saved"));
   EXPECT_TRUE(shows(rig, "auto commands all stop"));
   EXPECT_FALSE(shows(rig, "never"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
 }
 
-TEST(DsaveEndedEarly, EscLeavesNoFileButANameThatIsNoPlainFileStays) {
+TEST(DsaveEndedEarly, EscLeavesTheOldFileAndALinkAsTheyWere) {
   ScriptedPeer silent;  // never says "binary"
   Rig rig{silent};
   TempDir dir;
@@ -205,11 +205,15 @@ TEST(DsaveEndedEarly, EscLeavesNoFileButANameThatIsNoPlainFileStays) {
   rig.console.type("\x1b");
   std::string args = out + " 80010000 100";
   EXPECT_THROW(dsave_command(rig.s(), args.data()), ProgramExit);
-  EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_TRUE(shows(rig, "\"" + out + "\" incomplete, removed"));
+  EXPECT_EQ(TempDir::read(out), "old contents");
+  EXPECT_TRUE(shows(rig, "\"" + out + "\" incomplete, not saved"));
+  int files = 0;
+  for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+    files += f.path() != out && f.path() != dir.file("his");
+  EXPECT_EQ(files, 0) << "a temporary file left behind";
 
-  // Through a link, the file it names stays (truncated) and only the message says so.
-  std::string target = dir.write("target", "");
+  // Through a link, the file it names stays whole.
+  std::string target = dir.write("target", "kept");
   std::error_code ec;
   std::filesystem::create_symlink(target, dir.file("link"), ec);
   if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
@@ -219,7 +223,7 @@ TEST(DsaveEndedEarly, EscLeavesNoFileButANameThatIsNoPlainFileStays) {
   args = dir.file("link") + " 80010000 100";
   EXPECT_THROW(dsave_command(rig.s(), args.data()), ProgramExit);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link")));
-  EXPECT_TRUE(shows(rig, "\"" + dir.file("link") + "\" is incomplete"));
+  EXPECT_EQ(TempDir::read(target), "kept");
 }
 
 TEST(QuitFromAScript, SendsWhatIsStillQueued) {

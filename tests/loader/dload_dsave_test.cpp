@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -235,6 +240,32 @@ TEST_F(DloadDsave, DsaveOnAFullDiskSaysSoAndLeavesBinaryMode) {
             std::string::npos);
   EXPECT_EQ(monitor().mode(), sim::Mode::command);
 }
+
+#if !defined(_WIN32)
+// The name is a link someone planted: it is replaced by the dump, the file it named stays.
+// A read-only file keeps its mode, and for anyone but the superuser its contents.
+TEST_F(DloadDsave, DsaveReplacesAPlantedLinkAndRespectsAReadOnlyFile) {
+  std::string data = image(0x100, 5);
+  monitor().memory().write(0x80030000, reinterpret_cast<const std::uint8_t*>(data.data()),
+                           data.size());
+  std::string victim = dir.write("victim", "keep");
+  std::string out = dir.file("out.bin");
+  ASSERT_EQ(::symlink(victim.c_str(), out.c_str()), 0);
+  EXPECT_EQ(dsave(out + " 80030000 100"), 0);
+  EXPECT_EQ(TempDir::read(victim), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(out));
+  EXPECT_EQ(TempDir::read(out), data);
+
+  std::string ro = dir.write("ro.bin", "old");
+  ASSERT_EQ(::chmod(ro.c_str(), 0440), 0);
+  const bool root = ::geteuid() == 0;
+  EXPECT_EQ(dsave(ro + " 80030000 100"), root ? 0 : -1);
+  EXPECT_EQ(TempDir::read(ro), root ? data : "old");
+  struct stat st {};
+  ASSERT_EQ(::stat(ro.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0440u);
+}
+#endif
 
 TEST_F(DloadDsave, KeyHandlersPromptAndLogTheCommandAsAScriptLine) {
   std::string f = dir.write("k", "xyz");

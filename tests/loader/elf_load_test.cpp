@@ -1,6 +1,7 @@
 // ELF files the board cannot take: refused with what is wrong, before any byte is sent.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 
@@ -26,6 +27,16 @@ std::size_t section(const std::string& f, int index) {
 std::size_t first_load(const std::string& f) {
   for (std::size_t at = get32(f, 28);; at += 32)
     if (get32(f, at) == 1) return at;
+}
+// The ELF reader over a file held in memory.
+ElfResult read_image(const std::string& f) {
+  return read_elf_image(
+      [&](std::uint64_t at, std::uint8_t* out, std::size_t n) {
+        if (at + n > f.size()) return false;
+        std::memcpy(out, f.data() + at, n);
+        return true;
+      },
+      f.size());
 }
 // hello.elf's sections: 1 .text, 2 .rdata, 3 .data, 4 .sdata, 5 .sbss, 6 .bss, 7 .symtab.
 constexpr int RDATA = 2, SYMTAB = 7;
@@ -97,13 +108,7 @@ TEST(ElfLoad, SectionsLandAtTheirSegmentsLoadAddress) {
   std::string f = TempDir::read(FIXTURE);
   std::size_t load = first_load(f);
   put32(f, load + 12, get32(f, load + 8) + 0x10000);
-  ElfResult r = read_elf_image(
-      [&](std::uint64_t at, std::uint8_t* out, std::size_t n) {
-        if (at + n > f.size()) return false;
-        std::memcpy(out, f.data() + at, n);
-        return true;
-      },
-      f.size());
+  ElfResult r = read_image(f);
   ASSERT_EQ(r.problem, "");
   ASSERT_EQ(r.image.pieces.size(), 4u);
   EXPECT_EQ(r.image.pieces[0].address, 0x80020000u);
@@ -128,6 +133,33 @@ TEST(ElfLoad, WithoutSectionHeadersTheSegmentsAreSent) {
   for (std::uint32_t i = 0; i < size; ++i)
     ASSERT_EQ(sim.monitor.memory().read_byte(address + i), static_cast<std::uint8_t>(bytes[i]));
   EXPECT_EQ(sim.monitor.registers().get("epc"), get32(f, 24));
+}
+
+}  // namespace
+}  // namespace dravel::test
+
+namespace dravel::test {
+namespace {
+
+// 8 MB made to be slow: a quarter of a million symbols all named by one 4 MB string with no
+// end. Each name costs four bytes' compare: far under the bound, where a search for each
+// name's end took minutes.
+TEST(ElfLoad, ACraftedSymbolTableCostsLinearTime) {
+  std::string f = TempDir::read(FIXTURE);
+  const std::size_t symtab = section(f, SYMTAB);
+  const std::size_t strtab = section(f, static_cast<int>(get32(f, symtab + 24)));
+  constexpr std::uint32_t HALF = 4u << 20;
+  put32(f, strtab + 16, static_cast<std::uint32_t>(f.size()));
+  put32(f, strtab + 20, HALF);
+  f.append(HALF, 'A');
+  put32(f, symtab + 16, static_cast<std::uint32_t>(f.size()));
+  put32(f, symtab + 20, HALF);
+  f.append(HALF, '\0');
+  const auto start = std::chrono::steady_clock::now();
+  ElfResult r = read_image(f);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(r.problem, "");
+  EXPECT_LT(took, std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -79,11 +79,11 @@ TEST_F(LoadCommand, OptionsAreTheLetterAndOneBlankAtTheStart) {
 }
 
 TEST_F(LoadCommand, LoadsEveryNameInOrderEachWithItsOwnCommand) {
-  std::string a = dir.write("a.mot", "S1a\r\n");
-  std::string b = dir.write("b.mot", "S1b\r\n");
+  std::string a = dir.write("a.mot", "S1030000FC\r\n");
+  std::string b = dir.write("b.mot", "S1030001FB\r\n");
   EXPECT_EQ(load("-s " + a + "  \t" + b + "   "), 0);
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "ld2\rG\nS1a\nld2\rG\nS1b\n");
+  EXPECT_EQ(rig.serial.wire_out, "ld2\rG\nS1030000FC\nld2\rG\nS1030001FB\n");
   EXPECT_EQ(rig.console.take_screen(), "\r\r");  // quiet
 
   EXPECT_EQ(load("-v " + a), 0);
@@ -94,22 +94,27 @@ TEST_F(LoadCommand, LoadsEveryNameInOrderEachWithItsOwnCommand) {
 }
 
 TEST_F(LoadCommand, FirstFailureStopsTheRest) {
-  std::string b = dir.write("b.mot", "S1b\n");
+  std::string b = dir.write("b.mot", "S1030001FB\n");
   EXPECT_EQ(load(dir.file("missing.mot") + " " + b), -1);
   EXPECT_EQ(rig.console.screen, not_found(dir.file("missing.mot")));
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "");
 
-  // A failing sender stops the command the same way.
-  std::string bad = dir.write("bad.mot", "S1\n");
-  monitor.silent = true;
+  // A file with a line that is not a record stops the command before anything is sent, not
+  // even the monitor's load command.
+  std::string bad = dir.write("bad.mot", "S1030000FC\nS1\n");
+  rig.console.take_screen();
   EXPECT_EQ(load(bad + " " + b), -1);
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "ld2\rG\nS1\n\x03");
+  EXPECT_EQ(rig.serial.wire_out, "");
+  EXPECT_EQ(rig.console.take_screen(),
+            "\"" + bad +
+                "\" is not S-format file\n\r line 2 has an odd or missing "
+                "count of digits\n\r");
 }
 
 TEST_F(LoadCommand, ArgumentIsTerminatedAfterEachName) {
-  std::string a = dir.write("a.mot", "S1a\n");
+  std::string a = dir.write("a.mot", "S1030000FC\n");
   std::string text = a + " " + a;
   EXPECT_EQ(load_command(rig.s(), text.data()), 0);
   EXPECT_STREQ(text.c_str(), a.c_str());
@@ -122,13 +127,13 @@ TEST_F(LoadCommand, KeyPromptsLogsAndLoads) {
   EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_NONE), 0);
   EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
 
-  std::string a = dir.write("a.mot", "S1a\n");
+  std::string a = dir.write("a.mot", "S1030000FC\n");
   rig.console.type(a + "\r");
   EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_NONE), 0);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(log), "local load \nlocal load " + a + "\n");
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "ld2\rG\nS1a\n");
+  EXPECT_EQ(rig.serial.wire_out, "ld2\rG\nS1030000FC\n");
 }
 
 }  // namespace

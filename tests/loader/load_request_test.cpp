@@ -27,16 +27,19 @@ struct LoadRequest : ::testing::Test {
 };
 
 TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
-  std::string f = dir.write("my.mot", "S1a\r\nS1b\r\n");
+  std::string f = "my.mot";
+  dir.write(f, "S1030000FC\r\nS1030001FB\r\n");
+  rig.s().options.load_dir = dir.path();
   answer_f_with(" " + f + "\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), 0);
-  EXPECT_EQ(rig.serial.wire_out, "FG\nS1a\nS1b\n");  // no "ld2\r": the monitor is receiving
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), 0);
+  EXPECT_EQ(rig.serial.wire_out,
+            "FG\nS1030000FC\nS1030001FB\n");  // no "ld2\r": the monitor is receiving
   EXPECT_NE(rig.console.screen.find("2 lines,  0 sec.\n\r\"" + f + "\" send "), std::string::npos);
 }
 
 TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
   answer_f_with("-s a b\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), -1);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), -1);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "F\x03");
   EXPECT_EQ(rig.console.screen, " \"-s a b\" not found\a\n\r");
@@ -44,7 +47,7 @@ TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
 
 TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
   answer_f_with("\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), -1);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), -1);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "F\x03");
   EXPECT_EQ(rig.console.take_screen(), "");
@@ -54,7 +57,7 @@ TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
     rig.serial.wire_out.clear();
     monitor.peer.received.clear();
     answer_f_with(std::string(static_cast<std::size_t>(length), 'n') + "\r");
-    EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 1), -1);
+    EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), -1);
     drain(rig.s());
     EXPECT_EQ(rig.serial.wire_out, "F\x03");
     std::string screen = rig.console.take_screen();
@@ -80,20 +83,20 @@ TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitorThenBreaksAndEnds) {
 }
 
 TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
-  std::string f = dir.write("a.mot", "S1a\n");
+  std::string f = dir.write("a.mot", "S1030000FC\n");
   std::string log = dir.file("op.log");
   ASSERT_TRUE(rig.s().log_file.open(log.c_str(), "w"));
   rig.console.type(f + "\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 0), 0);
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n");
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 0), 0);
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n");
   EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(log), "");  // nothing logged for a monitor's request
 
   rig.console.type("\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, 0), -1);
+  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 0), -1);
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n\x03");
 }
 
 // The monitor's own requests, announced to the running terminal loop.
@@ -107,12 +110,12 @@ struct RequestFromMonitor : ::testing::Test {
     register_program_watchers(rig.s());
     sim.monitor.start();
   }
-  bool loaded() {
-    return rig.console.screen.find("\"" + mot + "\" send ") != std::string::npos &&
+  bool loaded(const std::string& shown) {
+    return rig.console.screen.find("\"" + shown + "\" send ") != std::string::npos &&
            sim.monitor.mode() == sim::Mode::command;
   }
-  void expect_program_loaded() {
-    ASSERT_TRUE(rig.pass_until([&] { return loaded(); }));
+  void expect_program_loaded(const std::string& shown) {
+    ASSERT_TRUE(rig.pass_until([&] { return loaded(shown); }));
     for (auto [address, byte] : srec_image(TempDir::read(mot)))
       ASSERT_EQ(sim.monitor.memory().read_byte(address), byte);
     EXPECT_NE(sim.monitor.registers().get("epc"), 0u);
@@ -121,15 +124,16 @@ struct RequestFromMonitor : ::testing::Test {
 };
 
 TEST_F(RequestFromMonitor, FileRequestTakesTheMonitorsName) {
-  rig.console.type("fload " + mot + "\r");
-  expect_program_loaded();
+  rig.s().options.load_dir = std::string(DRAVEL_FIXTURES) + "/loader";
+  rig.console.type("fload hello.mot\r");
+  expect_program_loaded("hello.mot");
   EXPECT_NE(rig.serial.wire_out.find("\rFG\nS0"), std::string::npos);
 }
 
 TEST_F(RequestFromMonitor, DataRequestAsksTheUser) {
   rig.console.type("lreq\r");
   rig.console.when_screen("Load", mot + "\r");
-  expect_program_loaded();
+  expect_program_loaded(mot);
   EXPECT_NE(rig.serial.wire_out.find("lreq\rG\nS0"), std::string::npos);
 }
 

@@ -61,7 +61,10 @@ inline void drain(State& s) {
 inline std::string srec_lines(int n, int width = 20) {
   std::string out;
   for (int i = 0; i < n; ++i) {
-    std::string l = "S1" + std::to_string(1000 + i);
+    // A record: its count says how many bytes follow.
+    char count[3];
+    std::snprintf(count, sizeof count, "%02X", (width - 4) / 2);
+    std::string l = "S1" + std::string(count) + std::to_string(1000 + i);
     l.resize(static_cast<std::size_t>(width), '0');
     out += l + "\n";
   }

@@ -34,10 +34,10 @@ TEST_F(SrecSend, SendsCrLfLinesWithLfAloneAfterTheStartBytes) {
 TEST_F(SrecSend, EndOfFileByteEndsTheTextAndLastLineMayLackLf) {
   monitor.silent = true;
   monitor.peer.say("N\nN\n");
-  std::string f = dir.write("a.mot", "S1a\nS1b\x1aS1hidden\n");
+  std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\x1aS1hidden\n");
   EXPECT_EQ(send(f, 0), 0);
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\nS1b");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\nS1030001FB");
 }
 
 TEST_F(SrecSend, RefusesFilesThatDoNotStartWithS) {
@@ -52,6 +52,31 @@ TEST_F(SrecSend, RefusesFilesThatDoNotStartWithS) {
   }
 }
 
+TEST_F(SrecSend, RefusesAFileWithALineThatIsNoRecordBeforeSendingAny) {
+  struct Case {
+    const char* content;
+    const char* detail;  // after the "not S-format" line
+  };
+  const Case cases[] = {
+      {"S1030000FC\nS1030001FB\n", nullptr},
+      {"S1030000FC\nsecret\n", " line 2 does not begin with S and a digit"},
+      {"S1030000FC\nS1030000FC trailing\n", " line 2 holds a character that is not a hex digit"},
+      {"S1040000FC\n", " line 1 has a byte count that does not fit its length"},
+      {"S1020000\n", " line 1 is too short for its address and checksum"},
+  };
+  for (const Case& c : cases) {
+    rig.serial.wire_out.clear();
+    rig.console.take_screen();
+    std::string f = dir.write("c.mot", c.content);
+    EXPECT_EQ(send(f, 0), c.detail == nullptr ? 0 : -1) << c.content;
+    drain(rig.s());
+    if (c.detail == nullptr) continue;
+    EXPECT_EQ(rig.serial.wire_out, "\x03") << c.content;
+    EXPECT_EQ(rig.console.take_screen(),
+              "\"" + f + "\" is not S-format file\n\r" + c.detail + "\n\r");
+  }
+}
+
 TEST_F(SrecSend, MissingFileQueuesBreak) {
   EXPECT_EQ(send(dir.file("none.mot")), -1);
   EXPECT_EQ(rig.console.screen, "\"" + dir.file("none.mot") + "\" can't open\n\r");
@@ -61,17 +86,17 @@ TEST_F(SrecSend, MissingFileQueuesBreak) {
 
 TEST_F(SrecSend, EchoesOtherBytesButNotTheAcknowledgement) {
   monitor.before_ack = "x\ny";  // an LF before the 'N' does not end the wait
-  std::string f = dir.write("a.mot", "S1a\nS1b\n");
+  std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
   EXPECT_EQ(send(f, 0), 0);
   EXPECT_EQ(rig.console.screen, "x\ny\rx\ny");
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\nS1b\n");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\nS1030001FB\n");
 }
 
 TEST_F(SrecSend, AcknowledgementSplitByOtherBytesStillCounts) {
   rig.serial.set_peer(&monitor.peer);
   monitor.silent = true;
   monitor.peer.say("N--\n");
-  std::string f = dir.write("a.mot", "S1a\n");
+  std::string f = dir.write("a.mot", "S1030000FC\n");
   EXPECT_EQ(send(f, 0), 0);
   EXPECT_EQ(rig.console.screen, "--\r");
 }
@@ -108,7 +133,7 @@ TEST_F(SrecSend, LongLineGoesAsTwoPiecesEachAcknowledged) {
     if (seen == 2 + 255 || seen == 2 + 300 + 1) p.say("N\n");
   };
   rig.serial.set_peer(&peer);
-  std::string line = "S1" + std::string(298, '7');
+  std::string line = "S194" + std::string(296, '7');  // 0x94 bytes: a record of 300 characters
   std::string f = dir.write("long.mot", line + "\n");
   EXPECT_EQ(send(f), 0);
   EXPECT_EQ(peer.received, "G\n" + line + "\n");
@@ -117,7 +142,7 @@ TEST_F(SrecSend, LongLineGoesAsTwoPiecesEachAcknowledged) {
 
 TEST_F(SrecSend, SilentTargetTimesOutAfterMoreThanFourSeconds) {
   monitor.silent = true;
-  std::string f = dir.write("a.mot", "S1a\nS1b\n");
+  std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
   std::int64_t start = rig.clock.seconds();
   EXPECT_EQ(send(f), -1);
   EXPECT_EQ(rig.clock.seconds() - start, 5);
@@ -125,7 +150,7 @@ TEST_F(SrecSend, SilentTargetTimesOutAfterMoreThanFourSeconds) {
             "\n\rxfersfmt:timeout !\n\r\r \"" + f + "\" 1 sent\n\r send abort\n\r");
   EXPECT_FALSE(rig.s().abort_flag);
   drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "G\nS1a\n\x03");
+  EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n\x03");
 }
 
 TEST_F(SrecSend, LimitCountsFromTheLastProgressPointNotTheStart) {
@@ -149,7 +174,7 @@ TEST_F(SrecSend, SlowTargetTimesOutBeforeTheFirstProgressPoint) {
 
 TEST_F(SrecSend, AbortFlagEndsTheWaitAndIsCleared) {
   rig.s().abort_flag = true;
-  std::string f = dir.write("a.mot", "S1a\nS1b\nS1c\n");
+  std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\nS1030002FA\n");
   monitor.silent = true;
   EXPECT_EQ(send(f), -1);
   EXPECT_EQ(rig.console.screen, "\r \"" + f + "\" 1 sent\n\r send abort\n\r");
@@ -161,7 +186,7 @@ TEST_F(SrecSend, AbortFlagEndsTheWaitAndIsCleared) {
 TEST_F(SrecSend, KeysDuringTheWaitAreDroppedAndEscEndsTheProgram) {
   monitor.delay_waits = 2;
   rig.console.type("ab");
-  std::string f = dir.write("a.mot", "S1a\nS1b\n");
+  std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
   EXPECT_EQ(send(f, 0), 0);
   EXPECT_EQ(rig.s().keys.count, 0);
   EXPECT_FALSE(rig.console.keys_left());
@@ -191,7 +216,7 @@ TEST_F(SrecSend, ALineIsOneWriteAndBytesAfterTheAckAreKept) {
   monitor.silent = true;
   monitor.peer.say("N");
   monitor.peer.say("x\nN\nafter>>");
-  std::string g = dir.write("1.mot", "S1a\n");
+  std::string g = dir.write("1.mot", "S1030000FC\n");
   EXPECT_EQ(send(g, 0), 0);
   std::uint8_t rest[16] = {};
   ASSERT_EQ(rig.s().port.read(rest, sizeof rest), 9);
@@ -202,7 +227,7 @@ TEST_F(SrecSend, ALineIsOneWriteAndBytesAfterTheAckAreKept) {
 // While the acknowledgement is awaited the wait sleeps until the 4-second limit, not less.
 TEST_F(SrecSend, TheWaitSleepsUntilItsLimit) {
   monitor.silent = true;
-  std::string f = dir.write("1.mot", "S1a\n");
+  std::string f = dir.write("1.mot", "S1030000FC\n");
   std::int64_t start_ms = rig.clock.ms;
   EXPECT_EQ(send(f, 0), -1);
   EXPECT_EQ(rig.idle.unlimited, 0);

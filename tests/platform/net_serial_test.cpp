@@ -50,6 +50,11 @@ class FakeSocket : public StreamSocket {
     inbound.insert(inbound.end(), reply.begin(), reply.end());
     return static_cast<long>(n);
   }
+  // A server that stops reading: answers find no room.
+  bool reads = true;
+  long send_some(const std::uint8_t* data, std::size_t n) override {
+    return reads ? send(data, n) : 0;
+  }
   void wait_readable(int timeout_ms) override {
     if (inbound.empty()) clock += timeout_ms;
   }
@@ -239,6 +244,52 @@ TEST(NetSerial, BreakAndModemLinesAreRefusedByNameWhereThereAreNone) {
     EXPECT_EQ(net.set_control(Control::BreakOn).error,
               "cannot set BREAK on: the device is not open");
   }
+}
+
+// Requests whose answers the server leaves unread: more than a few KiB, or any for a few
+// seconds, and the device is lost; nothing waits on it meanwhile.
+TEST(NetSerial, AServerThatLeavesItsAnswersUnreadIsALoss) {
+  struct Case {
+    int requests;
+    std::int64_t later_ms;
+    bool lost;
+  };
+  const Case cases[] = {{1, 0, false},
+                        {1, 2999, false},
+                        {1, 3000, true},
+                        {NetSerial::UNSENT_ROOM / 3, 0, false},
+                        {NetSerial::UNSENT_ROOM / 3 + 1, 0, true}};
+  for (const Case& c : cases) {
+    FakeSocket sock;
+    sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };
+    NetSerial net(sock);
+    ASSERT_TRUE(net.open("rfc2217://h:1", 9600).ok);
+    sock.reads = false;
+    for (int i = 0; i < c.requests; ++i) sock.inbound.insert(sock.inbound.end(), {IAC, DO, 99});
+    std::uint8_t buf[64];
+    long got = 0;
+    while (got == 0 && !sock.inbound.empty()) got = net.read(buf, sizeof buf);
+    sock.clock += c.later_ms;
+    if (got == 0) got = net.read(buf, sizeof buf);
+    EXPECT_EQ(got == -1, c.lost) << c.requests << " requests, " << c.later_ms << " ms";
+    if (c.lost) {
+      EXPECT_EQ(net.failure(), "the server leaves its telnet answers unread");
+    }
+  }
+}
+
+// A flood of telnet commands brings no data; one pass takes a bounded share of it.
+TEST(NetSerial, OnePassTakesABoundedShareOfAFlood) {
+  FakeSocket sock;
+  sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };
+  NetSerial net(sock);
+  ASSERT_TRUE(net.open("rfc2217://h:1", 9600).ok);
+  for (int i = 0; i < 512 * 1024; ++i) sock.inbound.insert(sock.inbound.end(), {IAC, 241});
+  const std::size_t before = sock.inbound.size();
+  net.take_input();
+  const std::size_t taken = before - sock.inbound.size();
+  EXPECT_GE(taken, NetSerial::RAW_PER_PASS);
+  EXPECT_LT(taken, NetSerial::RAW_PER_PASS + 4096);
 }
 
 TEST(NetSerial, BadNamesAndRefusedConnectionsDoNotOpen) {

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "platform/file_inside.h"
+
 namespace dravel::test {
 
 namespace {
@@ -82,6 +84,11 @@ bool RealFiles::exists(const std::string& path) {
 }
 bool RealFiles::readable(const std::string& path) {
   return file_access(path, FILE_READABLE) == 0;
+}
+
+std::FILE* RealFiles::open_inside(const std::string& dir, const std::string& name,
+                                  std::string& why) {
+  return platform::open_file_inside(dir, name, why);
 }
 
 void ScriptedPeer::from_host(const std::uint8_t* data, std::size_t n) {

@@ -106,6 +106,8 @@ class RealFiles : public platform::Files {
  public:
   bool exists(const std::string& path) override;
   bool readable(const std::string& path) override;
+  std::FILE* open_inside(const std::string& dir, const std::string& name,
+                         std::string& why) override;
 };
 
 // The far end of the in-memory serial line.

@@ -90,6 +90,14 @@ TEST_F(StartupTest, DeviceOptionWinsOverTheEnvironment) {
   EXPECT_EQ(second.serial.opened_path, "/dev/ttyUSB0");
 }
 
+// Its directory is a value, not the script to run.
+TEST_F(StartupTest, LoadDirOptionTakesItsValue) {
+  TempDir d;
+  run({"--load-dir", d.path()});
+  EXPECT_EQ(rig.s().options.load_dir, d.path());
+  EXPECT_TRUE(rig.s().options.scripts.empty());
+}
+
 TEST_F(StartupTest, OpenFailureNamesTheDeviceAndGoesOn) {
   rig.serial.fail_open = true;
   EXPECT_EQ(run(), 1);

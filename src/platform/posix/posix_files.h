@@ -11,6 +11,8 @@ class PosixFiles : public Files {
   explicit PosixFiles(std::string root = "") : root_(std::move(root)) {}
   bool exists(const std::string& path) override;
   bool readable(const std::string& path) override;
+  std::FILE* open_inside(const std::string& dir, const std::string& name,
+                         std::string& why) override;
   std::vector<std::string> serial_devices() override;
 
  private:

@@ -131,6 +131,14 @@ long PosixSocket::send(const std::uint8_t* data, std::size_t n) {
   return static_cast<long>(done);
 }
 
+long PosixSocket::send_some(const std::uint8_t* data, std::size_t n) {
+  if (fd_ < 0) return fail("not connected");
+  const ssize_t w = ::send(fd_, data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (w >= 0) return static_cast<long>(w);
+  if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+  return fail(std::strerror(errno));
+}
+
 void PosixSocket::wait_readable(int timeout_ms) {
   if (fd_ < 0) return;
   pollfd p{fd_, POLLIN, 0};

@@ -2,6 +2,7 @@
 
 #include <io.h>
 
+#include "platform/file_inside.h"
 #include "platform/windows/com_port_list.h"
 
 namespace dravel::platform {
@@ -16,6 +17,11 @@ bool WinFiles::exists(const std::string& path) {
 }
 bool WinFiles::readable(const std::string& path) {
   return _access(path.c_str(), READ) == 0;
+}
+
+std::FILE* WinFiles::open_inside(const std::string& dir, const std::string& name,
+                                 std::string& why) {
+  return open_file_inside(dir, name, why);
 }
 
 std::vector<std::string> WinFiles::serial_devices() {

@@ -146,6 +146,14 @@ long WinSocket::send(const std::uint8_t* data, std::size_t n) {
   return static_cast<long>(done);
 }
 
+long WinSocket::send_some(const std::uint8_t* data, std::size_t n) {
+  if (socket_ == INVALID_SOCKET) return fail("not connected");
+  const int w = ::send(socket_, reinterpret_cast<const char*>(data), static_cast<int>(n), 0);
+  if (w >= 0) return w;
+  if (WSAGetLastError() == WSAEWOULDBLOCK) return 0;
+  return fail(socket_error());
+}
+
 void WinSocket::wait_readable(int timeout_ms) {
   if (socket_ == INVALID_SOCKET) return;
   fd_set read_set;

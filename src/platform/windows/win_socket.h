@@ -19,6 +19,7 @@ class WinSocket : public StreamSocket {
   bool is_open() const override { return socket_ != INVALID_SOCKET; }
   long receive(std::uint8_t* buf, std::size_t max) override;
   long send(const std::uint8_t* data, std::size_t n) override;
+  long send_some(const std::uint8_t* data, std::size_t n) override;
   void wait_readable(int timeout_ms) override;
   std::string failure() const override { return failure_; }
   std::int64_t now_ms() const override;
@@ -29,7 +30,9 @@ class WinSocket : public StreamSocket {
   // Bytes waiting to be received.
   long pending() const;
 
-  int stall_limit_ms = 30'000;
+  // A send that makes no progress for this long gives up (the far end takes nothing): a few
+  // seconds, so a peer that reads nothing is a lost device, not a frozen terminal.
+  int stall_limit_ms = 3'000;
 
  private:
   long fail(std::string why);
