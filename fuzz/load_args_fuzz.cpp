@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dravel::fuzz::Rig rig;
     rig.serial.incoming.assign(reinterpret_cast<const char*>(nul + 1), data + size - nul - 1);
     try {
-      if (dravel::load_request_callback(rig.s().link, rig.s().history, 1) != -1)
+      if (dravel::load_request_callback(rig.s().link, rig.s().history, "", 1) != -1)
         std::abort();  // nothing exists
     } catch (const dravel::ProgramExit&) {
     }

@@ -120,9 +120,6 @@ void Codec::verb(std::uint8_t v, std::uint8_t option, std::vector<std::uint8_t>&
         break;
       case Q::Yes:
         break;
-      case Q::WantNo:  // a refusal answered by an offer: the peer is wrong, stay off
-        q = Q::No;
-        break;
       case Q::WantYes:
         q = Q::Yes;
         break;

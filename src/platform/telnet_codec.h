@@ -28,8 +28,9 @@ constexpr std::size_t SB_LIMIT = 64;
 
 class Codec {
  public:
-  // RFC 1143: per option and side, with the request in flight remembered.
-  enum class Q : std::uint8_t { No, Yes, WantNo, WantYes };
+  // RFC 1143: per option and side, with the request in flight remembered. We only ever ask
+  // for an option on, so RFC 1143's WantNo has no way in.
+  enum class Q : std::uint8_t { No, Yes, WantYes };
 
   // Takes bytes from the network: data for the user goes to `data`, answers owed to the
   // server to `replies`. Any split across calls is fine.

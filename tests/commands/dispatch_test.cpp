@@ -11,6 +11,41 @@
 namespace dravel::test {
 namespace {
 
+// The screens as the user sees them, written out here rather than taken from the product.
+const std::string KEY_MAP =
+    "\x1b[36m       [F1]  [F2]  [F3]  [F4]    [F5]  [F6]  [F7]  [F8]    [F9]  [F10]\r\n"
+    "       help  dos   auto  load    log               edit     -      -  \r\n"
+    "[F9]+  help              dload  logstop                               \r\n"
+    "[F10]+ help  quit        dsave \r\n"
+    "\x1b[0m";
+const std::string LONG_HELP =
+    "\x1b[36m   Key functions                           Local command for auto\r\n"
+    "-------------------------------------- | --------------------------------------\r\n"
+    "  F1      - display this message       |  help\r\n"
+    "  F2      - execute dos command        |  dos{sh,!} <dos command strings>\r\n"
+    "  F10 F2  - exit this program          |  quit\r\n"
+    "  F3      - auto operation             |  auto <filename>\r\n"
+    "  F4      - formated file down load    |  load <filename>\r\n"
+    "  F9 F4   - binary file down load      |  dload <filename> <address>\r\n"
+    "  F10 F4  - binary file up load        |  dsave <filename> <address> <size>\r\n"
+    "  F5      - operation logging start    |  log <filename>\r\n"
+    "  F9 F5   - logging stop               |  log\r\n"
+    "  F8      - local edit mode toggle     |  \r\n"
+    "                                       |  auto-again\r\n"
+    "                                       |  wait-prompt\r\n"
+    "                                       |  sleep <sec>\r\n"
+    "                                       |  pause [<strings>]\r\n"
+    "                                       |  echo <strings>\r\n"
+    "                                       |  beep\r\n"
+    "                                       |  expect [-t <sec>] <text>\r\n"
+    "                                       |  exit [<status>]\r\n"
+    "\x1b[0m";
+const std::string F9_HELP =
+    "\x1b[36m    F9 F4   - binary file down load\r\n    F9 F5   - logging stop\r\n\x1b[0m";
+const std::string F10_HELP =
+    "\x1b[36m    F10 F2  - exit this program\r\n    F10 F4  - binary file up load\r\n\x1b[0m";
+const std::string MORE = "\x1b[32mmore ?(y/N)\x1b[0m ";
+
 struct DispatchTest : ::testing::Test {
   Rig rig;
   State& s = rig.s();
@@ -58,9 +93,9 @@ TEST_F(DispatchTest, LocalLinesReachTheirRowsWithTheArgument) {
   EXPECT_EQ(local("echo"), 0);
   EXPECT_EQ(rig.console.take_screen(), "\n\r");
   EXPECT_EQ(local("helpf1"), 0);
-  EXPECT_EQ(rig.console.take_screen(), LONG_HELP_SCREEN);
+  EXPECT_EQ(rig.console.take_screen(), LONG_HELP);
   EXPECT_EQ(local("HELPF10"), 0);
-  EXPECT_EQ(rig.console.take_screen(), F10_HELP_SCREEN);
+  EXPECT_EQ(rig.console.take_screen(), F10_HELP);
   EXPECT_EQ(local("beep"), 0);
   EXPECT_EQ(rig.console.take_screen(), "\a");
   EXPECT_EQ(local("quit"), QUIT_RESULT);
@@ -69,20 +104,19 @@ TEST_F(DispatchTest, LocalLinesReachTheirRowsWithTheArgument) {
 TEST_F(DispatchTest, UnknownLineAsksMoreAndEmptyLineIsAQuestionMark) {
   rig.console.type("n");
   EXPECT_EQ(local("xyz"), -1);
-  EXPECT_EQ(rig.console.take_screen(), std::string(KEY_MAP_SCREEN) + MORE_QUESTION + "n\r\n");
+  EXPECT_EQ(rig.console.take_screen(), KEY_MAP + MORE + "n\r\n");
   EXPECT_EQ(local("  \t"), -1);
   EXPECT_EQ(rig.console.take_screen(), "?\n\r");
 }
 
 TEST_F(DispatchTest, PrefixSelectsTheHelpScreen) {
   EXPECT_EQ(dispatch_key(s, key::F1, 1), 0);
-  EXPECT_EQ(rig.console.take_screen(), std::string("\n\r") + F9_HELP_SCREEN);
+  EXPECT_EQ(rig.console.take_screen(), "\n\r" + F9_HELP);
   EXPECT_EQ(dispatch_key(s, key::F1, 2), 0);
-  EXPECT_EQ(rig.console.take_screen(), std::string("\n\r") + F10_HELP_SCREEN);
+  EXPECT_EQ(rig.console.take_screen(), "\n\r" + F10_HELP);
   rig.console.type("Y");
   EXPECT_EQ(dispatch_key(s, key::F1, 0), 0);
-  EXPECT_EQ(rig.console.take_screen(),
-            std::string("\n\r") + KEY_MAP_SCREEN + MORE_QUESTION + "\r\x1b[K\n" + LONG_HELP_SCREEN);
+  EXPECT_EQ(rig.console.take_screen(), "\n\r" + KEY_MAP + MORE + "\r\x1b[K\n" + LONG_HELP);
 }
 
 TEST_F(DispatchTest, KeysWithoutARowOnlyAsk) {

@@ -87,10 +87,16 @@ TEST_F(BatchRunTest, DefaultLimitIsThirtySeconds) {
 }
 
 TEST_F(BatchRunTest, TimeoutEndsALongRunWith124) {
-  const std::int64_t start = rig.clock.ms;
-  EXPECT_EQ(run("go\nlocal sleep 100\n", {"--timeout", "10"}), 124);
-  EXPECT_LT(seconds_taken(start), 12.0);
-  EXPECT_NE(rig.console.screen.find("the run took longer than 10 s"), std::string::npos);
+  for (const std::vector<std::string>& spelling :
+       {std::vector<std::string>{"--timeout", "10"}, std::vector<std::string>{"--timeout=10"}}) {
+    rig.state = std::make_unique<State>(rig.io);
+    sim.monitor.start();
+    const std::int64_t start = rig.clock.ms;
+    EXPECT_EQ(run("go\nlocal sleep 100\n", spelling), 124) << spelling[0];
+    EXPECT_GE(seconds_taken(start), 10.0);
+    EXPECT_LT(seconds_taken(start), 12.0);
+    EXPECT_NE(rig.console.take_screen().find("the run took longer than 10 s"), std::string::npos);
+  }
 }
 
 // A shell command gets what is left of --timeout, and a run whose time ran out in it ends
@@ -206,6 +212,27 @@ TEST_F(ExpectTimingTest, TextBeforeAMatchDoesNotCountForTheNextExpect) {
   peer.say(std::string(PROMPT) + "second first ");
   std::string script = dir.write("t.scr", "local expect first\nlocal expect -t 2 second\n");
   EXPECT_EQ(rig.run({"--batch", script}), 3);
+  // The second failed, not the first.
+  EXPECT_EQ(rig.console.screen.find("expect: \"first\""), std::string::npos) << rig.console.screen;
+  EXPECT_NE(rig.console.screen.find("expect: \"second\" not seen within 2 s\n"), std::string::npos);
+}
+
+// Only the latest board text is kept for an expect that has not run yet: a flood pushes
+// out what came first, and what came last still counts.
+TEST_F(ExpectTimingTest, KeptTextIsTheLatestOfAFlood) {
+  const std::string flood = "early " + std::string(3 * EXPECT_RECENT_LIMIT, '.') + " late\r\n";
+  for (const char* target : {"early", "late"}) {
+    ScriptedPeer p;
+    rig.serial.set_peer(&p);
+    rig.state = std::make_unique<State>(rig.io);
+    p.say(PROMPT);
+    p.on_write = [&](ScriptedPeer& peer_, const std::uint8_t* data, std::size_t n) {
+      if (data[n - 1] == '\r') peer_.say(flood);
+    };
+    std::string script = dir.write("t.scr", "go\nlocal sleep 2\nlocal expect -t 1 " +
+                                                std::string(target) + "\nlocal exit 6\n");
+    EXPECT_EQ(rig.run({"--batch", script}), target == std::string("late") ? 6 : 3) << target;
+  }
 }
 
 TEST_F(ExpectTimingTest, InteractiveEscEndsTheWaitAndF3StopsTheScripts) {

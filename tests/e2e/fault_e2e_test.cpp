@@ -114,7 +114,7 @@ TEST_F(FaultE2E, SilentMonitorInEachWaitEndsWithStatusOneAndNothingHalfWritten) 
     ASSERT_TRUE(p->wait_for(">> "));
     p->type(c.keys);
     ASSERT_TRUE(p->wait_for(c.shown));
-    ::usleep(300'000);  // dravel is waiting on the silent monitor now
+    ASSERT_TRUE(p->wait_for("krvbsim: silent from now on"));
     // ESC is the way out of every wait, even those without a time limit.
     p->type("\x1b");
     EXPECT_EQ(p->wait_exit(Seconds(3)), 1);

@@ -72,14 +72,6 @@ TEST_F(KrvbsimE2E, F4LoadsAnSRecordFileIntoTheSimulatedBoard) {
   EXPECT_EQ(test::TempDir::read(dir.file("mem")), std::string("\x01\x80\x06\x3c", 4));
 }
 
-// The pty krvbsim says it serves on, or "" when it does not say so.
-std::string served_path(PtyProcess& p) {
-  if (!p.wait_for("krvbsim: serving on /dev/") || !p.wait_for("\n")) return "";
-  std::string out = p.output();
-  std::string path = out.substr(out.find("/dev/"));
-  return path.substr(0, path.find_first_of("\r\n"));
-}
-
 TEST_F(KrvbsimE2E, ServesUntilTerminatedAndReportsItsPath) {
   PtyProcess p(KRVBSIM_BIN, {"--load", std::string(DRAVEL_FIXTURES) + "/loader/hello.expect@0",
                              "--dump", "0:5:" + dir.file("mem")});
@@ -90,12 +82,7 @@ TEST_F(KrvbsimE2E, ServesUntilTerminatedAndReportsItsPath) {
   ASSERT_GE(fd, 0) << path;
   // The banner waits in the line for whoever opens it first.
   std::string seen;
-  for (int i = 0; i < 100 && seen.find(">> ") == std::string::npos; ++i) {
-    char buf[256];
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n > 0) seen.append(buf, static_cast<std::size_t>(n));
-    if (n <= 0) ::usleep(20'000);
-  }
+  EXPECT_TRUE(read_until(fd, seen, ">> "));
   EXPECT_NE(seen.find("KRVB7100 debug monitor"), std::string::npos);
   ::close(fd);
 
@@ -112,21 +99,13 @@ TEST_F(KrvbsimE2E, PacedHostBytesReachTheMonitorAtTheLineRate) {
   ASSERT_FALSE(path.empty());
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_GE(fd, 0) << path;
-  auto read_until = [fd](const std::string& needle) {
-    std::string seen;
-    for (int i = 0; i < 500 && seen.find(needle) == std::string::npos; ++i) {
-      char buf[256];
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n > 0) seen.append(buf, static_cast<std::size_t>(n));
-      if (n <= 0) ::usleep(5'000);
-    }
-    return seen.find(needle) != std::string::npos;
-  };
-  ASSERT_TRUE(read_until(">> "));
+  std::string seen;
+  ASSERT_TRUE(read_until(fd, seen, ">> "));
   std::string typed = std::string(48, '\n') + "x";
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(::write(fd, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  ASSERT_TRUE(read_until("x"));
+  seen.clear();
+  ASSERT_TRUE(read_until(fd, seen, "x"));
   auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(200));
   ::close(fd);

@@ -222,13 +222,24 @@ void PtyDevice::write(std::string_view bytes) {
 }
 
 bool PtyDevice::wait_for(std::string_view needle, Seconds deadline) {
+  return read_until(master_, in_, needle, deadline);
+}
+
+bool read_until(int fd, std::string& seen, std::string_view needle, Seconds deadline) {
   auto end = deadline_from(deadline);
-  while (in_.find(needle) == std::string::npos) {
+  while (seen.find(needle) == std::string::npos) {
     int left = remaining_ms(end);
     if (left == 0) return false;
-    if (!read_some(master_, in_, left)) return in_.find(needle) != std::string::npos;
+    if (!read_some(fd, seen, left)) return seen.find(needle) != std::string::npos;
   }
   return true;
+}
+
+std::string served_path(PtyProcess& krvbsim) {
+  if (!krvbsim.wait_for("krvbsim: serving on /dev/") || !krvbsim.wait_for("\n")) return "";
+  std::string out = krvbsim.output();
+  std::string path = out.substr(out.find("/dev/"));
+  return path.substr(0, path.find_first_of("\r\n"));
 }
 
 const std::string& PtyDevice::received() {

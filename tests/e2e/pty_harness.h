@@ -90,6 +90,13 @@ std::unique_ptr<PtyProcess> dravel_on_krvbsim(std::vector<std::string> sim_optio
                                               const std::string& history_file,
                                               const std::vector<std::string>& dravel_options = {});
 
+// Reads `fd` (a pty master, or a pty krvbsim serves) into `seen` until it holds `needle`;
+// false at the deadline or the end of the input.
+bool read_until(int fd, std::string& seen, std::string_view needle, Seconds deadline = kDeadline);
+
+// The pty a krvbsim serving alone says it serves on, or "" when it does not say so.
+std::string served_path(PtyProcess& krvbsim);
+
 // True when two termios describe the same terminal mode (flags and control characters).
 bool same_mode(const termios& a, const termios& b);
 

@@ -9,9 +9,16 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
+#include <thread>
+#include <vector>
 
 #include "e2e/pty_harness.h"
 #include "loader/loader_support.h"
@@ -36,36 +43,66 @@ int free_port() {
   return ntohs(a.sin_port);
 }
 
-// True once something listens on the loopback port (ser2net is up).
-bool listening(int port) {
+// The inode of the socket listening on the loopback port, or "" when none does.
+std::string listener_inode(int port) {
+  char want[16];
+  std::snprintf(want, sizeof want, ":%04X", port);
   for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
     std::ifstream in(table);
-    char want[16];
-    std::snprintf(want, sizeof want, ":%04X ", port);
-    for (std::string line; std::getline(in, line);)
-      if (line.find(want) != std::string::npos && line.find(" 0A ") != std::string::npos)
-        return true;
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream fields(line);
+      std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+      if (f.size() > 9 && f[1].ends_with(want) && f[3] == "0A") return f[9];
+    }
   }
+  return "";
+}
+
+// True when process `pid` holds the socket listening on `port`: the port is its, not another
+// program's that took the free port first.
+bool listens_on(pid_t pid, int port) {
+  const std::string inode = listener_inode(port);
+  if (inode.empty()) return false;
+  std::error_code ec;
+  for (const auto& fd :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+    if (std::filesystem::read_symlink(fd.path(), ec) == "socket:[" + inode + "]") return true;
+  return false;
+}
+
+bool ser2net_installed() {
+  if (::access("/usr/sbin/ser2net", X_OK) == 0) return true;
+  std::istringstream path(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
+  for (std::string dir; std::getline(path, dir, ':');)
+    if (!dir.empty() && ::access((dir + "/ser2net").c_str(), X_OK) == 0) return true;
   return false;
 }
 
 class Ser2netE2E : public ::testing::Test {
  protected:
+  void SetUp() override {
+    if (!ser2net_installed())
+      GTEST_SKIP() << "ser2net is not installed (tools/install-prereqs.sh test installs it)";
+  }
   // krvbsim serving a pty of its own.
   void serve(const std::vector<std::string>& options) {
     sim = std::make_unique<PtyProcess>(KRVBSIM_BIN, options);
-    ASSERT_TRUE(sim->wait_for("krvbsim: serving on /dev/"));
-    ASSERT_TRUE(sim->wait_for("\n"));
-    std::string out = sim->output();
-    device = out.substr(out.find("/dev/"));
-    device = device.substr(0, device.find_first_of("\r\n"));
+    device = served_path(*sim);
+    ASSERT_NE(device, "");
   }
   // ser2net exporting krvbsim's pty on `port`, started as the ser2net helper script does.
   void export_device(const std::string& mode) {
     ser2net = std::make_unique<PtyProcess>(
         SER2NET_EXPORT, std::vector<std::string>{device, std::to_string(port), mode, dir.path()});
-    for (int i = 0; i < 500 && !listening(port); ++i) ::usleep(10'000);
-    ASSERT_TRUE(listening(port)) << ser2net->output();
+    ASSERT_TRUE(ser2net->wait_for("ser2net pid ")) << ser2net->output();
+    ASSERT_TRUE(ser2net->wait_for("\n"));
+    const std::string out = ser2net->output();
+    const pid_t pid = std::stoi(out.substr(out.find("ser2net pid ") + 12));
+    ASSERT_EQ(pid, ser2net->pid());  // the script becomes ser2net
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!listens_on(pid, port) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(listens_on(pid, port)) << ser2net->output();
   }
   std::unique_ptr<PtyProcess> dravel(const std::string& mode) {
     url = mode + "://127.0.0.1:" + std::to_string(port);
@@ -195,7 +232,7 @@ TEST_F(Ser2netE2E, ServerKilledMidLoadIsALostDeviceAndItsReturnIsBack) {
   ASSERT_TRUE(p->wait_for("Dload"));
   p->type(big + " " + "80050000\r");
   ASSERT_TRUE(p->wait_for("size:"));
-  ::usleep(300'000);  // packets are crossing now
+  ASSERT_TRUE(p->wait_for("004000:", Seconds(15))) << p->output();  // a chunk is across
   ser2net->send_signal(SIGKILL);
   ser2net->wait_exit();
   ASSERT_TRUE(p->wait_for("serial device lost: ", Seconds(3))) << p->output();

@@ -9,6 +9,7 @@
 
 #include "e2e/pty_harness.h"
 #include "support/rig.h"
+#include "support/wire.h"
 
 namespace dravel::e2e {
 namespace {
@@ -19,12 +20,6 @@ class TerminalE2E : public ::testing::Test {
     return std::make_unique<PtyProcess>(
         DRAVEL_BIN, std::vector<std::string>{"-d", device_path},
         std::vector<std::string>{"DRAVELHIS=" + dir.file("his"), "KRVB7100=2f8,3,57600"});
-  }
-  // Counts how often `needle` occurs in `text`.
-  static int count(const std::string& text, const std::string& needle) {
-    int n = 0;
-    for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-    return n;
   }
 
   test::TempDir dir;
@@ -91,7 +86,7 @@ TEST_F(TerminalE2E, UnusableDeviceGivesOneClearMessageAndTheProgramGoesOn) {
     EXPECT_TRUE(p->wait_for(c.reason));
     p->type("\x1b");
     EXPECT_EQ(p->wait_exit(), 1);
-    EXPECT_EQ(count(p->output(), "cannot open"), 1);
+    EXPECT_EQ(test::count_of(p->output(), "cannot open"), 1);
   }
   ::close(held);
 }

@@ -69,14 +69,6 @@ std::string unique_socket_name() {
 
 }  // namespace
 
-int count_of(const std::string& text, const std::string& needle) {
-  int n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size()))
-    ++n;
-  return n;
-}
-
 bool TmuxPane::available() {
   int status = -1;
   run({"tmux", "-V"}, &status);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "e2e/pty_harness.h"
+#include "support/wire.h"
 
 namespace dravel::e2e {
 
@@ -43,7 +44,6 @@ class TmuxPane {
   std::string dir_;
 };
 
-// How many times `needle` occurs in `text`.
-int count_of(const std::string& text, const std::string& needle);
+using test::count_of;
 
 }  // namespace dravel::e2e

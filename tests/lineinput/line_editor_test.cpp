@@ -7,6 +7,7 @@
 
 #include "core/program_exit.h"
 #include "support/rig.h"
+#include "support/wire.h"
 
 namespace dravel::test {
 namespace {
@@ -90,12 +91,7 @@ TEST_F(LineEditorTest, SpecialKeysEndInputOnlyWithTheFlag) {
 TEST_F(LineEditorTest, EscEndsTheProgramNotTheLine) {
   TempDir dir;
   rig.s().history_path = dir.file("his");
-  try {
-    edit("ab", "c\x1b" + CR);
-    FAIL() << "ESC did not end the program";
-  } catch (const ProgramExit& e) {
-    EXPECT_EQ(e.status, 1);
-  }
+  EXPECT_EQ(exit_status_of([&] { edit("ab", "c\x1b" + CR); }), 1);
   EXPECT_NE(rig.console.screen.find("abc\nTerminate by user!\n"), std::string::npos);
 }
 

@@ -8,6 +8,7 @@
 #include "link/binary_session.h"
 #include "link/serial_port.h"
 #include "support/rig.h"
+#include "support/wire.h"
 
 namespace dravel::test {
 namespace {
@@ -19,16 +20,6 @@ struct HandshakeTest : ::testing::Test {
   void SetUp() override {
     rig.s().history_path = dir.file("his");
     rig.open_port();
-  }
-  // The exit status when `fn` ends the program, -1 when it returns.
-  template <typename Fn>
-  int exit_status(Fn fn) {
-    try {
-      fn();
-    } catch (const ProgramExit& e) {
-      return e.status;
-    }
-    return -1;
   }
   // Bytes the host has not read yet.
   std::string unread() {
@@ -53,7 +44,7 @@ TEST_F(HandshakeTest, PromptIsTwoAdjacentGreaterSignsEvenWhenSplitOverReads) {
 TEST_F(HandshakeTest, NoPromptEndsTheProgramAfterMoreThanThreeWholeSeconds) {
   peer.say("> >");
   std::int64_t start = rig.clock.ms;
-  EXPECT_EQ(exit_status([&] { wait_prompt(rig.s()); }), 1);
+  EXPECT_EQ(exit_status_of([&] { wait_prompt(rig.s()); }), 1);
   EXPECT_EQ(rig.console.screen, "KRVB7100 not ready!\n");
   EXPECT_GT(rig.clock.ms - start, 3000);
   EXPECT_LE(rig.clock.ms - start, 4000);
@@ -73,7 +64,7 @@ TEST_F(HandshakeTest, KeysDuringThePromptWaitAreThrownAwayAndEscEnds) {
   EXPECT_EQ(rig.serial.wire_out, "");
 
   rig.console.type("\x1b");
-  EXPECT_EQ(exit_status([&] { wait_prompt(rig.s()); }), 1);
+  EXPECT_EQ(exit_status_of([&] { wait_prompt(rig.s()); }), 1);
   EXPECT_EQ(rig.console.screen, "");
   EXPECT_FALSE(rig.serial.is_open());
   EXPECT_TRUE(std::filesystem::exists(dir.file("his")));
@@ -141,7 +132,7 @@ TEST_F(HandshakeTest, EscEndsATextWaitThatNeverCompletes) {
   rig.idle.on_wait = [&] {
     if (++idles == 50) rig.console.type("\x1b");
   };
-  EXPECT_EQ(exit_status([&] {
+  EXPECT_EQ(exit_status_of([&] {
               serial_write_string(rig.s().port, "\r");
               wait_for_text(rig.s(), "end binary\r");
             }),

@@ -11,17 +11,12 @@
 #include "loader/dload_dsave.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "support/wire.h"
 #include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {
 namespace {
-
-int count(const std::string& text, const std::string& needle) {
-  int n = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
 
 bool shows(Rig& rig, const std::string& needle) {
   return rig.console.screen.find(needle) != std::string::npos;
@@ -41,7 +36,7 @@ TEST(LinkLoss, IdleLineSaysSoOnceKeepsTheKeysAndReopensTheSameDeviceAtTheSameRat
   rig.console.type("x" + fkey(8));
   // Passes idle rather than spin: the clock only moves in idle waits.
   ASSERT_TRUE(rig.pass_until([&] { return rig.idle.idle_ms >= 3500; }));
-  EXPECT_EQ(count(rig.console.screen, "\nserial device lost: Input/output error\n"), 1);
+  EXPECT_EQ(count_of(rig.console.screen, "\nserial device lost: Input/output error\n"), 1);
   EXPECT_TRUE(rig.s().edit_mode);  // F8 still works
   EXPECT_EQ(rig.serial.wire_out.find('x'), std::string::npos);
   // About once a second.
@@ -62,8 +57,8 @@ TEST(LinkLoss, IdleLineSaysSoOnceKeepsTheKeysAndReopensTheSameDeviceAtTheSameRat
   // Lost a second time: said again, once.
   rig.serial.unplug("the line hung up");
   ASSERT_TRUE(rig.pass_until([&] { return rig.idle.idle_ms >= 6000; }));
-  EXPECT_EQ(count(rig.console.screen, "serial device lost: "), 2);
-  EXPECT_EQ(count(rig.console.screen, "serial device lost: the line hung up"), 1);
+  EXPECT_EQ(count_of(rig.console.screen, "serial device lost: "), 2);
+  EXPECT_EQ(count_of(rig.console.screen, "serial device lost: the line hung up"), 1);
 }
 
 // The simulated monitor, on a line that is pulled once the host has written `budget` bytes.
@@ -102,7 +97,7 @@ struct Session {
     const std::int64_t idle_before = rig.idle.idle_ms;
     ASSERT_TRUE(rig.pass_until([&] { return shows(rig, "stopped: the serial device is gone"); }));
     EXPECT_LT(rig.idle.idle_ms - idle_before, 1000);
-    EXPECT_EQ(count(rig.console.screen, "serial device lost: Input/output error\n"), 1);
+    EXPECT_EQ(count_of(rig.console.screen, "serial device lost: Input/output error\n"), 1);
     EXPECT_EQ(rig.s().tx.count, 0);
     EXPECT_FALSE(rig.s().port.has_unread());
     line.budget = static_cast<std::size_t>(-1);  // the board lived on: it hears the return

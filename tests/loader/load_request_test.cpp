@@ -4,18 +4,19 @@
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "support/wire.h"
 #include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
 namespace dravel::test {
 namespace {
 
-struct LoadRequest : ::testing::Test {
+struct LoadRequestRig {
   SrecMonitor monitor;
   Rig rig{monitor.peer};
   TempDir dir;
 
-  void SetUp() override { rig.open_port(); }
+  LoadRequestRig() { rig.open_port(); }
   // The monitor answers the host's 'F' with `name`.
   void answer_f_with(const std::string& name) {
     auto acker = monitor.peer.on_write;
@@ -25,6 +26,7 @@ struct LoadRequest : ::testing::Test {
     };
   }
 };
+struct LoadRequest : ::testing::Test, LoadRequestRig {};
 
 TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
   std::string f = "my.mot";
@@ -45,23 +47,26 @@ TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
   EXPECT_EQ(rig.console.screen, " \"-s a b\" not found\a\n\r");
 }
 
-TEST_F(LoadRequest, EmptyOrTooLongNameCancelsWithBreak) {
-  answer_f_with("\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), -1);
-  drain(rig.s());
-  EXPECT_EQ(rig.serial.wire_out, "F\x03");
-  EXPECT_EQ(rig.console.take_screen(), "");
-
-  // 255 characters and the CR are a name; a 256th character is one too many.
-  for (int length : {255, 256}) {
-    rig.serial.wire_out.clear();
-    monitor.peer.received.clear();
-    answer_f_with(std::string(static_cast<std::size_t>(length), 'n') + "\r");
-    EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), -1);
-    drain(rig.s());
-    EXPECT_EQ(rig.serial.wire_out, "F\x03");
-    std::string screen = rig.console.take_screen();
-    EXPECT_EQ(screen.find("not found") != std::string::npos, length == 255) << screen;
+// Each answer on a fresh line and rig: what one case leaves unread cannot answer the next.
+TEST(LoadRequestName, EmptyOrTooLongNameCancelsWithBreak) {
+  struct Case {
+    std::string name;
+    std::string screen;
+  };
+  const std::string longest(MONITOR_NAME_LIMIT, 'n');
+  const Case cases[] = {
+      {"\r", ""},
+      // 255 characters and the CR are a name; a 256th character is one too many.
+      {longest + "\r", " \"" + longest + "\" not found\a\n\r"},
+      {longest + "n\r", "\n\rfile name from the monitor longer than 255 bytes\a\n\r"},
+  };
+  for (const Case& c : cases) {
+    LoadRequestRig t;
+    t.answer_f_with(c.name);
+    EXPECT_EQ(load_request_callback(t.rig.s().link, t.rig.s().history, t.rig.s().options.load_dir, 1), -1);
+    drain(t.rig.s());
+    EXPECT_EQ(t.rig.serial.wire_out, "F\x03");
+    EXPECT_EQ(t.rig.console.screen, c.screen) << c.name.size();
   }
 }
 
@@ -71,13 +76,7 @@ TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitorThenBreaksAndEnds) {
   rig.idle.on_wait = [this] {
     if (rig.idle.calls == 3) rig.console.type("\x1b");
   };
-  int status = -1;
-  try {
-    rig.pass_until([] { return false; }, 100);
-  } catch (const ProgramExit& e) {
-    status = e.status;
-  }
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(exit_status_of([&] { rig.pass_until([] { return false; }, 100); }), 1);
   EXPECT_EQ(monitor.peer.received, "F\x03");
   EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
 }

@@ -9,6 +9,7 @@
 
 #include "link/tx_queue.h"
 #include "support/fakes.h"
+#include "support/wire.h"
 #include "terminal/state.h"
 
 namespace dravel::test {
@@ -144,25 +145,6 @@ inline std::string make_coff(const CoffLayout& c) {
     f += s.data;
   }
   return f;
-}
-
-inline std::string transfer_header(std::uint32_t address, std::uint32_t count) {
-  std::string h(1, '\x01');
-  for (std::uint32_t v : {address, count})
-    for (int shift = 24; shift >= 0; shift -= 8) h.push_back(static_cast<char>(v >> shift));
-  return h;
-}
-
-inline std::string packets(const std::string& data) {
-  std::string out;
-  for (std::size_t at = 0; at < data.size(); at += 2048) {
-    std::string payload = data.substr(at, 2048);
-    payload.resize(2048, '\0');
-    std::uint8_t sum = 0;
-    for (char ch : payload) sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(ch));
-    out += '\x02' + payload + static_cast<char>(sum);
-  }
-  return out;
 }
 
 inline std::string register_commands(std::uint32_t pc, std::uint32_t gp, std::uint32_t sp) {

@@ -5,6 +5,7 @@
 #include "core/program_exit.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
+#include "support/wire.h"
 
 namespace dravel::test {
 namespace {
@@ -193,18 +194,14 @@ TEST_F(SrecSend, KeysDuringTheWaitAreDroppedAndEscEndsTheProgram) {
 
   monitor.silent = true;
   rig.console.type("\x1b");
-  try {
-    send(f, 0);
-    FAIL() << "ESC did not end the program";
-  } catch (const ProgramExit& e) {
-    EXPECT_EQ(e.status, 1);
-  }
+  EXPECT_EQ(exit_status_of([&] { send(f, 0); }), 1);
   EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
 }
 
-// Each line goes out in one write, and whatever the monitor says after an acknowledgement
-// (read in the same chunk) is shown or kept for the next reader, never lost.
-TEST_F(SrecSend, ALineIsOneWriteAndBytesAfterTheAckAreKept) {
+// Each line goes out in one write (one TCP segment over a network port), and whatever the monitor
+// says after an acknowledgement (read in the same chunk) is shown or kept for the next reader,
+// never lost.
+TEST_F(SrecSend, ALineIsOneWriteSoOneSegmentOverANetworkPortAndBytesAfterTheAckAreKept) {
   monitor.before_ack = "ok ";
   std::string f = dir.write("3.mot", srec_lines(3));
   rig.s().tx.reset();

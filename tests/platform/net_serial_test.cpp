@@ -157,6 +157,27 @@ TEST(NetSerial, ASignalEndsTheWaitForASilentServerAtOnceWithoutAWarning) {
   EXPECT_EQ(sock.clock, 0);  // 3 s of the answers' limit without it
 }
 
+// A server that hangs up while the line is set up: the port does not open, and says why.
+TEST(NetSerial, AServerThatClosesDuringTheHandshakeFailsTheOpen) {
+  for (int agreed_sends : {0, 1}) {  // closes at the option offers, or at the line settings
+    FakeSocket sock;
+    int sends = 0;
+    sock.serve = [&](const Bytes& s, Bytes& r) {
+      if (sends++ < agreed_sends)
+        agreeable(s, r);
+      else
+        sock.closed_by_server = true;
+    };
+    NetSerial net(sock);
+    OpenResult r = net.open("rfc2217://h:1", 115200);
+    EXPECT_FALSE(r.ok) << agreed_sends;
+    EXPECT_EQ(r.error, "closed");
+    EXPECT_EQ(r.warning, "");
+    EXPECT_FALSE(sock.is_open());
+    EXPECT_EQ(sends, agreed_sends + 1);
+  }
+}
+
 TEST(NetSerial, AsksForEightNoneOneWithoutFlowControl) {
   FakeSocket sock;
   sock.serve = [](const Bytes& s, Bytes& r) { agreeable(s, r); };

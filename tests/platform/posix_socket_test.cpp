@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <vector>
+
 namespace dravel::platform {
 namespace {
 
@@ -56,6 +59,27 @@ TEST(PosixSocket, ANameIsLookedUpOnceAndReconnectsGoToWhatWasFound) {
   name_servers_down = false;  // another port is another lookup
   EXPECT_EQ(sock.connect("127.0.0.1", other.port, 1000), "");
   EXPECT_EQ(lookups, 3);
+}
+
+// A server that accepts and then takes nothing: a send gives up and says so rather than
+// holding the program.
+TEST(PosixSocket, ASendToAServerThatStopsReadingFailsInTime) {
+  Listener server;
+  PosixSocket sock;
+  sock.stall_limit_ms = 200;
+  ASSERT_EQ(sock.connect("127.0.0.1", server.port, 1000), "");
+  const int accepted = ::accept(server.fd, nullptr, nullptr);
+  ASSERT_GE(accepted, 0);
+  const std::vector<std::uint8_t> chunk(1 << 20, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  long sent = 0;
+  // The kernel's buffers take some megabytes first; the limit is wall time, not turns.
+  while (sent >= 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+    sent = sock.send(chunk.data(), chunk.size());
+  EXPECT_LT(sent, 0);
+  EXPECT_NE(sock.failure(), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ::close(accepted);
 }
 
 }  // namespace

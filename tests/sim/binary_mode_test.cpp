@@ -7,9 +7,9 @@ namespace dravel::sim {
 namespace {
 
 using testing::as_string;
-using testing::header;
 using testing::packet;
 using testing::pattern;
+using testing::transfer_header;
 
 const std::string PROMPT_TEXT(PROMPT);
 
@@ -28,7 +28,7 @@ TEST_F(BinaryModeTest, WriteModeStoresAcknowledgedPacketsAndLeavesOnCarriageRetu
   EXPECT_EQ(say("bwr\r"), "bwr\r\nbinary\r");
   EXPECT_EQ(m.mode(), Mode::binary_write);
   const std::string data = pattern(2048 + 16);
-  EXPECT_EQ(say(header(0x80010000, 2048 + 16)), "");
+  EXPECT_EQ(say(transfer_header(0x80010000, 2048 + 16)), "");
   EXPECT_EQ(say(packet(data.substr(0, 2048))), "Y");
   // The last packet's padding is not stored, whatever the host padded with.
   EXPECT_EQ(say(packet(data.substr(2048), '\x55')), "Y");
@@ -36,7 +36,7 @@ TEST_F(BinaryModeTest, WriteModeStoresAcknowledgedPacketsAndLeavesOnCarriageRetu
   EXPECT_EQ(memory(0x80010000 + 2048 + 16, 4), std::string(4, '\0'));
 
   // A second transfer in the same bracket.
-  EXPECT_EQ(say(header(0x80020000, 3) + packet("abc")), "Y");
+  EXPECT_EQ(say(transfer_header(0x80020000, 3) + packet("abc")), "Y");
   EXPECT_EQ(memory(0x80020000, 3), "abc");
 
   EXPECT_EQ(say("\r"), "end binary\r" + PROMPT_TEXT);
@@ -46,14 +46,14 @@ TEST_F(BinaryModeTest, WriteModeStoresAcknowledgedPacketsAndLeavesOnCarriageRetu
 TEST_F(BinaryModeTest, WriteModeAnswersNToABadChecksumAndTakesTheResend) {
   say("bwr\r");
   const std::string data = pattern(4096, 3);
-  say(header(0x80000000, 4096));
+  say(transfer_header(0x80000000, 4096));
   EXPECT_EQ(say(packet(data.substr(0, 2048), '\0', 1)), "N");
   EXPECT_EQ(memory(0x80000000, 2048), std::string(2048, '\0'));
   EXPECT_EQ(say(packet(data.substr(0, 2048))), "Y");
   EXPECT_EQ(say(packet(data.substr(2048))), "Y");
   EXPECT_EQ(memory(0x80000000, 4096), data);
   // All 0xFF sums to 0x00.
-  say(header(0x80004000, 2048));
+  say(transfer_header(0x80004000, 2048));
   std::string ff = packet(std::string(2048, '\xff'));
   EXPECT_EQ(ff.back(), '\0');
   EXPECT_EQ(say(ff), "Y");
@@ -66,7 +66,7 @@ TEST_F(BinaryModeTest, ReadModeSendsPacketsOnRequestAndResendsAfterN) {
   m.memory().write(0x80030000, reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
   EXPECT_EQ(say("brd\r"), "brd\r\nbinary\r");
   EXPECT_EQ(m.mode(), Mode::binary_read);
-  EXPECT_EQ(say(header(0x80030000, 0x1000)), "");
+  EXPECT_EQ(say(transfer_header(0x80030000, 0x1000)), "");
 
   std::string first = say("\x02");
   ASSERT_EQ(first.size(), 2049u);
@@ -85,7 +85,7 @@ TEST_F(BinaryModeTest, ReadModeSendsPacketsOnRequestAndResendsAfterN) {
 
 TEST_F(BinaryModeTest, ReadModeTakesARequestInPlaceOfAnAnswerAsAResend) {
   say("brd\r");
-  say(header(0x80000000, 4096));
+  say(transfer_header(0x80000000, 4096));
   std::string first = say("\x02");
   EXPECT_EQ(say("\x02"), first);
   say("Y");
@@ -99,14 +99,14 @@ TEST_F(BinaryModeTest, RangesOutsideTheMapAreRefusedAndNothingIsWritten) {
                              {0x807FF800, 0x1000},      // runs off the end of RAM
                              {0x80000000, 0xFFFFFFFF},  // huge count
                              {0xFFFFFF00, 0x1000}}) {   // past the top of the space
-    say(header(addr, count));
+    say(transfer_header(addr, count));
     EXPECT_EQ(say(packet("data")), "N") << std::hex << addr;
   }
   EXPECT_EQ(m.memory().pages_in_use(), 0u);
   say("\r");
 
   say("brd\r");
-  say(header(0x40000000, 0x800));
+  say(transfer_header(0x40000000, 0x800));
   EXPECT_EQ(say("\x02"), "");
   // Still in binary mode and able to leave.
   EXPECT_EQ(say("\r"), "end binary\r" + PROMPT_TEXT);
@@ -114,7 +114,7 @@ TEST_F(BinaryModeTest, RangesOutsideTheMapAreRefusedAndNothingIsWritten) {
 
 TEST_F(BinaryModeTest, BreakLeavesBetweenFramesButIsDataInsideThem) {
   say("bwr\r");
-  say(header(0x80000000, 4));
+  say(transfer_header(0x80000000, 4));
   EXPECT_EQ(say(packet("\x03\r\x01\x02")), "Y");
   EXPECT_EQ(memory(0x80000000, 4), "\x03\r\x01\x02");
   EXPECT_EQ(m.mode(), Mode::binary_write);
@@ -128,7 +128,7 @@ TEST_F(BinaryModeTest, FaultsNakTheNthHostPacketAndCorruptTheNthSentOne) {
   m.faults().nak_host_packet = 2;
   say("bwr\r");
   const std::string data = pattern(6144, 9);
-  say(header(0x80000000, 6144));
+  say(transfer_header(0x80000000, 6144));
   EXPECT_EQ(say(packet(data.substr(0, 2048))), "Y");
   EXPECT_EQ(say(packet(data.substr(2048, 2048))), "N");
   EXPECT_EQ(say(packet(data.substr(2048, 2048))), "Y");
@@ -139,7 +139,7 @@ TEST_F(BinaryModeTest, FaultsNakTheNthHostPacketAndCorruptTheNthSentOne) {
 
   m.faults().corrupt_sent_packet = 1;
   say("brd\r");
-  say(header(0x80000000, 2048));
+  say(transfer_header(0x80000000, 2048));
   std::string bad = say("\x02");
   std::string good = packet(data.substr(0, 2048)).substr(1);
   EXPECT_EQ(bad.substr(0, 2048), good.substr(0, 2048));

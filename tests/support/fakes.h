@@ -28,7 +28,7 @@ class FakeConsole : public platform::Console {
  public:
   std::string screen;  // everything written
   bool raw = true;
-  int raw_switches = 0;
+  std::vector<bool> modes;  // each mode set, in order (true: raw)
 
   void type(const std::string& bytes) {
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
@@ -44,7 +44,7 @@ class FakeConsole : public platform::Console {
   void write(std::string_view text) override { screen.append(text); }
   void set_raw(bool on) override {
     raw = on;
-    ++raw_switches;
+    modes.push_back(on);
   }
 
  private:

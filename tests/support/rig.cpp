@@ -27,7 +27,9 @@ const char* rig_getenv(const char* name) {
 }
 }  // namespace
 
-Rig::Rig() : state(std::make_unique<State>(io)) {}
+Rig::Rig() : state(std::make_unique<State>(io)) {
+  state->history_path = history_file();
+}
 
 Rig::Rig(SerialPeer& peer) : Rig() {
   serial.set_peer(&peer);
@@ -41,6 +43,7 @@ void Rig::open_port() {
 }
 
 int Rig::run(const std::vector<std::string>& args) {
+  env.try_emplace("DRAVELHIS", history_file());
   g_env = &env;
   int status = run_program(*state, args, rig_getenv);
   g_env = nullptr;

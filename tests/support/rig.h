@@ -21,6 +21,20 @@ class SimPeer : public SerialPeer {
   }
 };
 
+// A scratch directory, removed at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  std::string write(const std::string& name, const std::string& content) const;
+  static std::string read(const std::string& path);
+
+ private:
+  std::string path_;
+};
+
 struct Rig {
   Rig();
   explicit Rig(SerialPeer& peer);
@@ -34,29 +48,19 @@ struct Rig {
   platform::Platform io{serial, console, clock, shell, files, idle};
   std::unique_ptr<State> state;
   std::map<std::string, std::string> env;
+  // The rig's own history file (DRAVELHIS unless a test sets it): never the user's.
+  TempDir home;
+  std::string history_file() const { return home.file("dravel.his"); }
 
   State& s() { return *state; }
   // Opens the port as start-up does (to the peer).
   void open_port();
-  // Runs the whole program with `args` (no program name) and the rig's environment.
+  // Runs the whole program with `args` (no program name) and the rig's environment, its
+  // history in the rig's own directory unless env names one.
   int run(const std::vector<std::string>& args = {});
   // Runs terminal passes until `done` holds or `max_passes` passes have run.
   template <typename Pred>
   bool pass_until(Pred done, int max_passes = 100000);
-};
-
-// A scratch directory, removed at the end of the test.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  std::string write(const std::string& name, const std::string& content) const;
-  static std::string read(const std::string& path);
-
- private:
-  std::string path_;
 };
 
 }  // namespace dravel::test

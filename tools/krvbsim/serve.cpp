@@ -32,6 +32,12 @@ timespec wait_for(std::uint64_t when, std::uint64_t now) {
 // Host bytes held back by the input pacer; past this the pty's own buffer holds the host.
 constexpr std::size_t HOST_BACKLOG = 4096;
 
+// A fault that silences the monitor has fired (a mute, or S-record lines left unanswered).
+bool gone_silent(dravel::sim::Monitor& m) {
+  const std::uint64_t drop_from = m.faults().drop_srec_acks_from;
+  return m.muted() || (drop_from != 0 && static_cast<std::uint64_t>(m.srec().lines()) >= drop_from);
+}
+
 }  // namespace
 
 int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child,
@@ -41,7 +47,13 @@ int serve(dravel::sim::Monitor& m, Pty& pty, SignalPipe& signals, Child* child,
   dravel::sim::Pacer in_pacer;
   in_pacer.set_baud(host_baud);
   std::uint8_t buf[4096];
+  bool said_silent = false;
   for (;;) {
+    // Said once, so a test waits for the fault rather than guessing how long it takes.
+    if (!said_silent && gone_silent(m)) {
+      std::fprintf(stderr, "krvbsim: silent from now on\n");
+      said_silent = true;
+    }
     std::uint64_t now = now_us();
     if (!in.empty()) {
       std::size_t n = in_pacer.release(in.size(), now);
