@@ -1,7 +1,9 @@
 #include "link/handshake.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "core/console_out.h"
 #include "core/exits.h"
@@ -44,6 +46,18 @@ void discard_console_key(Link& link) {
   if (c.read_key() == key::ESC) end_run(link.core, 1);
 }
 
+// The monitor's answers are whole lines, so the text is matched as a whole: after a byte
+// that breaks the match, what is kept is the longest start of `want` that the latest bytes
+// still spell (so "bbinary" matches "binary"), never letters picked out of other text (a
+// refused command line echoed back would otherwise pass for the answer).
+std::size_t text_match_step(std::string_view want, std::size_t matched, char c) {
+  for (std::size_t k = std::min(matched + 1, want.size()); k > 0; --k) {
+    if (want[k - 1] != c) continue;
+    if (want.compare(0, k - 1, want, matched + 1 - k, k - 1) == 0) return k;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wait_prompt(Link& link) {
@@ -82,14 +96,15 @@ int set_target_register(Link& link, int reg, std::uint32_t value) {
 }
 
 void wait_for_text(Link& link, const char* pattern) {
-  const char* want = pattern;
-  if (*want == '\0') return;
+  const std::string_view want = pattern;
+  if (want.empty()) return;
+  std::size_t matched = 0;
   std::uint8_t buf[TEXT_WAIT_READ];
   for (;;) {
     int n = link_read(link, buf, TEXT_WAIT_READ);
     for (int i = 0; i < n; ++i) {
-      if (buf[i] != static_cast<std::uint8_t>(*want)) continue;
-      if (*++want != '\0') continue;
+      matched = text_match_step(want, matched, static_cast<char>(buf[i]));
+      if (matched != want.size()) continue;
       // The monitor's next words (often its prompt) belong to whoever reads next.
       link.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
       return;

@@ -96,20 +96,34 @@ TEST_F(HandshakeTest, RegisterSettingSendsCommandAndCarriageReturnBetweenPrompts
   EXPECT_EQ(peer.received, "sr gp 1f00\r\rsr sp ffffffff\r\r");
 }
 
-TEST_F(HandshakeTest, TextWaitMatchesInOrderAcrossReadsSkippingEarlyCarriageReturns) {
-  peer.say("bwr\r\nbin\r");
-  int idles = 0;
-  rig.idle.on_wait = [&] {
-    if (++idles == 1) peer.say("-a-r-y-\r\n>>");
+// The answer is matched as a whole, across reads: its letters scattered through other text
+// (a command line the monitor refused, echoed back) are not the answer.
+TEST_F(HandshakeTest, TextWaitMatchesTheWholeTextAcrossReads) {
+  struct Case {
+    const char* before;  // said first: never the answer on its own
+    const char* after;   // said at the first idle wait
+    const char* pattern;
+    const char* left;  // unread once the wait ends
   };
-  wait_for_text(rig.s(), "binary\r");
-  EXPECT_EQ(idles, 1);
-  EXPECT_EQ(unread(), "\n>>");
+  const Case cases[] = {
+      {"bwr\r\nbin\r", "-a-r-y-\r\nbinary\r\n>>", "binary\r", "\n>>"},
+      {"b-i-n-a-r-y-\r", "binary\r", "binary\r", ""},
+      {"unknown command: bwr\r\nbina", "ry\r\n>>", "binary\r", "\n>>"},
+      {"bbinbin", "binary\r", "binary\r", ""},
+      {"end end binar", "y\r>>", "end binary\r", ">>"},
+      {"end\rbinary\r", "end binary\r", "end binary\r", ""},
+  };
+  for (const Case& c : cases) {
+    peer.say(c.before);
+    int idles = 0;
+    rig.idle.on_wait = [&] {
+      if (++idles == 1) peer.say(c.after);
+    };
+    wait_for_text(rig.s(), c.pattern);
+    EXPECT_EQ(idles, 1) << c.before;
+    EXPECT_EQ(unread(), c.left) << c.before;
+  }
   EXPECT_EQ(rig.console.screen, "");
-
-  peer.say("b-i-n-a-r-y-\r");
-  wait_for_text(rig.s(), "binary\r");
-  EXPECT_EQ(unread(), "");
 }
 
 // The prompt that follows "end binary\r" in the same read must reach the register setting.
