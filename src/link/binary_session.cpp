@@ -2,6 +2,7 @@
 
 #include "link/handshake.h"
 #include "link/link.h"
+#include "link/link_loss.h"
 #include "link/monitor_bytes.h"
 
 namespace dravel {
@@ -27,6 +28,12 @@ void BinarySession::leave() {
   if (direction_ == BinaryDirection::FROM_BOARD) serial_write_byte(link_.port, CR);
   serial_write_string(link_.port, "\r");
   wait_for_text(link_, "end binary\r");
+}
+
+void BinarySession::give_up() {
+  if (left_) return;
+  left_ = true;
+  bring_monitor_back(link_.port);
 }
 
 }  // namespace dravel

@@ -28,6 +28,12 @@ class BinarySession {
 
   // Brings the monitor out of binary mode now (once; the destructor then does nothing).
   void leave();
+  // The same after a packet went bad PACKET_TRIES times: the monitor may be inside a frame, or
+  // not in binary mode at all (the packets went to its command line), where the CR that leaves
+  // an idle binary mode would be data or start a command, and "end binary" might never come.
+  // It gets what follows a lost line instead (NULs, then Ctrl-C), which brings it to its prompt
+  // from anywhere; nothing is awaited, and the loop shows the prompt.
+  void give_up();
 
  private:
   Link& link_;

@@ -13,15 +13,6 @@ namespace {
 // The most the board's monitor takes in one binary frame: a packet and its checksum.
 constexpr std::size_t LONGEST_FRAME = 2049;
 
-// A board that outlived the line (a network port whose server went) may still be in the
-// transfer the loss cut. NULs complete any frame it is part way through (and are ignored
-// between frames and at the prompt); the Ctrl-C then stops the transfer.
-void bring_monitor_back(SerialPort& port) {
-  std::vector<std::uint8_t> bytes(LONGEST_FRAME + 1, 0);
-  bytes.back() = BREAK;
-  port.write(bytes.data(), bytes.size());
-}
-
 // True when this call said it.
 bool report_loss(Link& link) {
   SerialPort& port = link.port;
@@ -39,6 +30,14 @@ void command_cut(Link& link) {
 }
 
 }  // namespace
+
+// NULs complete any frame the monitor is part way through (and are ignored between frames and
+// at the prompt); the Ctrl-C then stops the transfer or the half-sent line.
+void bring_monitor_back(SerialPort& port) {
+  std::vector<std::uint8_t> bytes(LONGEST_FRAME + 1, 0);
+  bytes.back() = BREAK;
+  port.write(bytes.data(), bytes.size());
+}
 
 void link_tend(Link& link) {
   SerialPort& port = link.port;

@@ -6,6 +6,7 @@
 namespace dravel {
 
 class Link;
+class SerialPort;
 
 // Thrown by a wait on the board once the device has gone, so the command fails at once
 // instead of waiting for an answer that cannot come. The terminal loop catches it.
@@ -18,5 +19,9 @@ void link_tend(Link& link);
 int link_read(Link& link, std::uint8_t* buf, int max);
 // For a wait that reads nothing itself: throws LinkLost once the device has gone.
 void link_check(Link& link);
+// A board that lived on while its line was cut (a network port whose server went), or a
+// transfer gone wrong, may be anywhere in binary mode or a command line: this brings it back
+// to its prompt.
+void bring_monitor_back(SerialPort& port);
 
 }  // namespace dravel

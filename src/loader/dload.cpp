@@ -92,11 +92,11 @@ int dload_command(Link& link, char* argument) {
   }
   BinarySession session(link, BinaryDirection::TO_BOARD);
   for (int i = 0; i < count; ++i)
-    if (dload_file(link, pairs[i].name, pairs[i].address) == -1) return -1;
+    if (dload_file(link, session, pairs[i].name, pairs[i].address) == -1) return -1;
   return 0;
 }
 
-int dload_file(Link& link, const char* name, std::uint32_t address) {
+int dload_file(Link& link, BinarySession& session, const char* name, std::uint32_t address) {
   console_printf(link.console(), "dload [%s]\n", name);
   std::int64_t file_size = 0;
   BinaryFile f = open_image(link, name, file_size);
@@ -110,7 +110,10 @@ int dload_file(Link& link, const char* name, std::uint32_t address) {
   const TransferProgress progress{link, true, link.clock().seconds()};
   if (link.core.abort_flag) return -1;
   const PieceSent sent = send_piece_data(link, f.get(), size, progress);
-  if (sent.stopped) return -1;
+  if (sent.stopped) {
+    session.give_up();
+    return -1;
+  }
   if (sent.ran_short) {
     console_printf(link.console(),
                    "\"%s\": only %06lx of %06lx bytes could be read (%s); the rest was sent "

@@ -3,10 +3,12 @@
 
 namespace dravel {
 
+class BinarySession;
 class Link;
 
 int dload_command(Link& link, char* argument);
 int dsave_command(Link& link, char* argument);
-int dload_file(Link& link, const char* name, std::uint32_t address);
+// One file of a dload, inside the session its command holds.
+int dload_file(Link& link, BinarySession& session, const char* name, std::uint32_t address);
 
 }  // namespace dravel

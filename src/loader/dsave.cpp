@@ -125,6 +125,7 @@ int dsave_command(Link& link, char* argument) {
       address += TRANSFER_BUFFER_SIZE;
       if (receive_packets(link, buffer.data(), TRANSFER_BUFFER_SIZE) != 0) {
         stopped = true;
+        session.give_up();
         break;
       }
       const auto n =

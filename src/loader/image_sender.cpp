@@ -104,6 +104,7 @@ int send_load_image(Link& link, std::FILE* file, const char* name, const LoadIma
         console_printf(link.console(),
                        "\"%s\" read error: data ended early, sent zeros in its place\n\r", name);
       failed = failed || sent.ran_short || sent.stopped;
+      if (sent.stopped) session.give_up();
       if (link.core.abort_flag || sent.stopped) break;
     }
   }

@@ -6,7 +6,9 @@
 
 #include "core/program_exit.h"
 #include "link/binary_session.h"
+#include "link/block_protocol.h"
 #include "link/serial_port.h"
+#include "loader/dload_dsave.h"
 #include "support/rig.h"
 #include "support/wire.h"
 
@@ -137,6 +139,36 @@ TEST_F(HandshakeTest, PromptRightAfterLeavingBinaryIsKeptForTheNextWait) {
   EXPECT_EQ(set_target_register(rig.s(), REGISTER_EPC, 0x80010000u), 0);
   EXPECT_EQ(peer.received, "bwr\r\rsr epc 80010000\r\r");
   EXPECT_EQ(rig.console.screen, "");
+}
+
+// A monitor that took the packets as a command line (it answered a stale "binary") refuses
+// each one; after the last try it gets what brings it to its prompt from anywhere (NULs, then
+// Ctrl-C), and nothing waits for an "end binary" a command line never prints.
+TEST_F(HandshakeTest, APacketBadEveryTryBringsTheMonitorBackWithoutWaitingForIt) {
+  const std::string file = dir.write("img.bin", std::string(16, 'x'));
+  const std::size_t command = std::string("bwr\r").size() + 9;  // and the transfer header
+  std::size_t answered = 0;
+  peer.on_write = [&](ScriptedPeer& p, const std::uint8_t*, std::size_t) {
+    if (p.received == "bwr\r") p.say("bwr\r\nunknown command: binary\r\n>>");
+    while (p.received.size() >= command + (answered + 1) * (PACKET_SIZE + 2) &&
+           answered < PACKET_TRIES) {
+      p.say("N");
+      ++answered;
+    }
+  };
+  int idles = 0;
+  rig.idle.on_wait = [&] {
+    if (++idles == 100) rig.console.type("\x1b");  // the way out, were anything still waiting
+  };
+  std::string argument = file + " 80000000";
+  int result = 0;
+  EXPECT_EQ(exit_status_of([&] { result = dload_command(rig.s().link, argument.data()); }), -1);
+  EXPECT_EQ(result, -1);
+  const std::string tail = std::string(PACKET_SIZE + 1, '\0') + "\x03";
+  ASSERT_GE(peer.received.size(), tail.size());
+  EXPECT_EQ(peer.received.substr(peer.received.size() - tail.size()), tail);
+  EXPECT_NE(rig.console.screen.find("transfer stopped: a packet went bad 16 times in a row"),
+            std::string::npos);
 }
 
 TEST_F(HandshakeTest, EscEndsATextWaitThatNeverCompletes) {
