@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/program_exit.h"
 #include "support/rig.h"
 #include "support/wire.h"
 #include "terminal/program_watchers.h"
@@ -226,14 +225,6 @@ TEST_F(AutoScriptTest, AutoAgainRestartsOnlyTheInnermostScriptAndF3StopsTheLoop)
   ASSERT_TRUE(rig.pass_until([&] { return !autos().active(); }, 10));
   EXPECT_EQ(count_of(rig.console.screen, ALL_STOP), 1u);
   EXPECT_EQ(rig.console.screen.find("end"), std::string::npos);
-}
-
-TEST_F(AutoScriptTest, EscEndsALoopingScriptOfLocalLines) {
-  rig.console.when_screen("tick\n\rtick\n\r", "\x1b");
-  start(dir.write("s.scr", "local echo tick\nlocal auto-again\n"));
-  EXPECT_EQ(exit_status_of([&] { rig.pass_until([] { return false; }, 1000); }), 1);
-  EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
-  EXPECT_EQ(rig.serial.wire_out, "\x03");
 }
 
 TEST_F(AutoScriptTest, F3PromptsForAScriptAndLogsIt) {

@@ -5,9 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/program_exit.h"
 #include "support/rig.h"
-#include "support/wire.h"
 
 namespace dravel::test {
 namespace {
@@ -86,13 +84,6 @@ TEST_F(LineEditorTest, SpecialKeysEndInputOnlyWithTheFlag) {
   EXPECT_EQ(edit("abc", keys(key::UP) + CR, 0, 3), "\a");
   EXPECT_EQ(edit("abc", keys(key::DOWN), LINE_FLAG_SPECIAL_ENDS, 3), "\a");
   EXPECT_EQ(ended, key::DOWN);
-}
-
-TEST_F(LineEditorTest, EscEndsTheProgramNotTheLine) {
-  TempDir dir;
-  rig.s().history_path = dir.file("his");
-  EXPECT_EQ(exit_status_of([&] { edit("ab", "c\x1b" + CR); }), 1);
-  EXPECT_NE(rig.console.screen.find("abc\nTerminate by user!\n"), std::string::npos);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/program_exit.h"
 #include "support/rig.h"
 #include "support/wire.h"
 
@@ -155,17 +154,6 @@ TEST_F(BlockProtocolTest, ShortLengthTakesAWholePacketButFillsOnlyTheLength) {
   EXPECT_EQ(std::string(buf.begin(), buf.begin() + 0x100), target.payload(0, 0).substr(0, 0x100));
   EXPECT_EQ(buf[0x100], 0xEE);
   EXPECT_EQ(buf[0x11F], 0xEE);
-}
-
-TEST_F(BlockProtocolTest, EscWhileWaitingForAnAnswerEndsTheProgram) {
-  int idles = 0;
-  rig.idle.on_wait = [&] {
-    if (++idles == 20) rig.console.type("\x1b");
-  };
-  EXPECT_EQ(exit_status_of([&] { send("x"); }), 1);
-  EXPECT_EQ(peer.received, packet("x"));
-  EXPECT_EQ(rig.console.screen, "\nTerminate by user!\n");
-  EXPECT_FALSE(rig.serial.is_open());
 }
 
 }  // namespace

@@ -171,23 +171,5 @@ TEST_F(HandshakeTest, APacketBadEveryTryBringsTheMonitorBackWithoutWaitingForIt)
             std::string::npos);
 }
 
-TEST_F(HandshakeTest, EscEndsATextWaitThatNeverCompletes) {
-  peer.say("end bin");
-  rig.console.type("q");
-  int idles = 0;
-  rig.idle.on_wait = [&] {
-    if (++idles == 50) rig.console.type("\x1b");
-  };
-  EXPECT_EQ(exit_status_of([&] {
-              serial_write_string(rig.s().port, "\r");
-              wait_for_text(rig.s(), "end binary\r");
-            }),
-            1);
-  EXPECT_EQ(rig.serial.wire_out, "\r");
-  EXPECT_EQ(rig.console.screen, "\nTerminate by user!\n");
-  EXPECT_TRUE(std::filesystem::exists(dir.file("his")));
-  EXPECT_EQ(rig.s().keys.pop(), 'q');  // other keys wait for the loop
-}
-
 }  // namespace
 }  // namespace dravel::test

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/program_exit.h"
 #include "loader/load_command.h"
 #include "loader/loader_support.h"
 #include "support/rig.h"
-#include "support/wire.h"
 #include "terminal/program_watchers.h"
 #include "watch/watchers.h"
 
@@ -63,22 +61,13 @@ TEST(LoadRequestName, EmptyOrTooLongNameCancelsWithBreak) {
   for (const Case& c : cases) {
     LoadRequestRig t;
     t.answer_f_with(c.name);
-    EXPECT_EQ(load_request_callback(t.rig.s().link, t.rig.s().history, t.rig.s().options.load_dir, 1), -1);
+    EXPECT_EQ(
+        load_request_callback(t.rig.s().link, t.rig.s().history, t.rig.s().options.load_dir, 1),
+        -1);
     drain(t.rig.s());
     EXPECT_EQ(t.rig.serial.wire_out, "F\x03");
     EXPECT_EQ(t.rig.console.screen, c.screen) << c.name.size();
   }
-}
-
-TEST_F(LoadRequest, EscEndsTheWaitForASilentMonitorThenBreaksAndEnds) {
-  register_program_watchers(rig.s());
-  monitor.peer.say("\r\nS-format file load start\r\n");
-  rig.idle.on_wait = [this] {
-    if (rig.idle.calls == 3) rig.console.type("\x1b");
-  };
-  EXPECT_EQ(exit_status_of([&] { rig.pass_until([] { return false; }, 100); }), 1);
-  EXPECT_EQ(monitor.peer.received, "F\x03");
-  EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
 }
 
 TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {

@@ -63,15 +63,6 @@ TEST_F(LoopTest, TypedCodeAtOrAbove0xE0IsASpecialKeyNotSent) {
   EXPECT_EQ(rig.console.screen, "?\n\r");
 }
 
-TEST_F(LoopTest, EscAtTheIdleTerminalBreaksThenEnds) {
-  rig.console.type("x\x1b");
-  int status = rig.run();
-  EXPECT_EQ(status, 1);
-  // The key typed before ESC goes first, then Ctrl-C; the program ends when ESC is taken.
-  EXPECT_EQ(peer.received, "x\x03");
-  EXPECT_NE(rig.console.screen.find("\nTerminate by user!\n"), std::string::npos);
-}
-
 TEST_F(LoopTest, ReceivedTextIsShownUpToAZeroByteAndLogged) {
   TempDir dir;
   ASSERT_TRUE(rig.s().log_file.open(dir.file("log").c_str(), "w"));
