@@ -81,17 +81,11 @@ TimeFieldsResult expand_time_fields(std::string_view pattern, const LocalTime& w
     } else if (i + 1 == pattern.size()) {
       r.error = std::string("a lone % at the end (fields: ") + TIME_FIELDS + ")";
     } else if (!field(pattern[++i], when, r.text)) {
-      // Appended piece by piece: GCC 12's -O3 sees a false overlap in "literal" + string.
-      r.error = '%';
-      r.error += pattern[i];
-      r.error += " is not a time field (fields: ";
-      r.error += TIME_FIELDS;
-      r.error += ')';
+      r.error =
+          "%" + std::string(1, pattern[i]) + " is not a time field (fields: " + TIME_FIELDS + ")";
     }
     if (r.error.empty() && r.text.size() > limit)
-      r.error = std::string("longer than ")
-                    .append(std::to_string(limit))
-                    .append(" characters once filled in");
+      r.error = "longer than " + std::to_string(limit) + " characters once filled in";
     if (!r.error.empty()) {
       r.text.clear();
       return r;
