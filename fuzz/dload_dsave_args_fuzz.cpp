@@ -18,7 +18,7 @@ int run(int (*command)(dravel::Link&, char*), const std::uint8_t* text, std::siz
   std::vector<char> argument(text, text + size);
   argument.push_back('\0');
   try {
-    return command(rig.s(), argument.data());
+    return command(rig.s().link, argument.data());
   } catch (const dravel::ProgramExit& e) {
     return e.status == 1 ? 1 : 2;
   }

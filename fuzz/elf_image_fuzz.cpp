@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.set(data, size);
   dravel::fuzz::Rig rig;
   try {
-    dravel::load_file(rig.s(), file.path().c_str(), 1);
+    dravel::load_file(rig.s().link, file.path().c_str(), 1);
   } catch (const dravel::ProgramExit&) {
   }
   return 0;

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   dravel::fuzz::Rig rig;
   dravel::State& s = rig.s();
 
-  dravel::LoadFormat format = dravel::detect_format(s, path);
+  dravel::LoadFormat format = dravel::detect_format(s.link, path);
   if (format != expected_format(data, size)) std::abort();
 
   std::uint8_t raw[dravel::EXE_HEADER_READ] = {};
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   try {
     if (format == dravel::FORMAT_EXE || format == dravel::FORMAT_COFF)
-      dravel::load_file(s, path, 1);
+      dravel::load_file(s.link, path, 1);
   } catch (const dravel::ProgramExit&) {
   }
   return 0;

@@ -76,7 +76,7 @@ inline constexpr const char* NO_HISTORY = "/nonexistent-dravel-fuzz/dravel.his";
 struct Rig {
   Rig() {
     state->history_path = NO_HISTORY;
-    console.queue = &state->keys;
+    console.queue = &state->core.keys;
   }
   Console console;
   Clock clock;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> argument(data, data + arg_size);
     argument.push_back('\0');
     try {
-      int r = dravel::load_command(rig.s(), argument.data());
+      int r = dravel::load_command(rig.s().link, argument.data());
       if (r != 0 && r != -1) std::abort();
     } catch (const dravel::ProgramExit&) {
     }

@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       rig.serial.written.clear();
       int result = dravel::script_run_line(s);
-      while (s.tx.count > 0) dravel::tx_send_one(s.tx, s.port);
-      if (!local && !s.abort_flag && rig.serial.written != expected) std::abort();
+      while (s.link.tx.count > 0) dravel::tx_send_one(s.link.tx, s.link.port);
+      if (!local && !s.core.abort_flag && rig.serial.written != expected) std::abort();
       if (dravel::script_advance(s, result, true)) break;
       // A sleep or an expect would wait in the terminal loop: go past it.
       if (a.paused()) {

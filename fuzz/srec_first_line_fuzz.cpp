@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool s_format = size > 0 && data[0] == 'S';
   int r = 0;
   try {
-    r = dravel::srec_send(s, file.path().c_str(), 1);
+    r = dravel::srec_send(s.link, file.path().c_str(), 1);
   } catch (const dravel::ProgramExit&) {
     return 0;
   }

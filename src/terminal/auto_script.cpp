@@ -90,15 +90,15 @@ int script_run_line(State& s) {
     }
     return result;
   }
-  s.prompt_seen = false;
-  if (s.abort_flag) {
+  s.link.prompt_seen = false;
+  if (s.core.abort_flag) {
     scripts_stop_all(s);
     return 0;
   }
   expect_line_sent(s);
   for (int i = 0; i < SCRIPT_SEND_LIMIT && a.current_line[i] != '\0'; ++i)
-    tx_enqueue(s.tx, static_cast<std::uint8_t>(a.current_line[i]));
-  tx_enqueue(s.tx, CR);
+    tx_enqueue(s.link.tx, static_cast<std::uint8_t>(a.current_line[i]));
+  tx_enqueue(s.link.tx, CR);
   return 0;
 }
 
@@ -167,7 +167,7 @@ int pause_command(State& s, char* argument) {
     console_printf(s.console(), "%s ", text);
   else
     console_write(s.console(), "?");
-  KeyCode k = read_key(s);
+  KeyCode k = read_key(s.core);
   console_write(s.console(), "\r\n");
   if (k == key::F3 && s.autos.active()) scripts_stop_all(s);
   return 0;

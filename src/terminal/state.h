@@ -27,14 +27,6 @@ struct State {
   Link link;
   platform::Platform& io;
   platform::Console& console() { return core.console(); }
-  // The parts by their old names, for the top layer and its tests.
-  KeyQueue& keys = core.keys;
-  bool& abort_flag = core.abort_flag;
-  SerialPort& port = link.port;
-  TxQueue& tx = link.tx;
-  bool& prompt_seen = link.prompt_seen;
-  operator Core&() { return core; }
-  operator Link&() { return link; }
 
   // start-up
   PortConfig config;

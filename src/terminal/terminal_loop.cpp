@@ -43,7 +43,7 @@ PassEnd run_script_line(State& s, bool ran_without_waiting) {
 PassEnd handle_key(State& s, KeyCode k) {
   if (k < key::FIRST_SPECIAL) {
     s.prefix_state = PREFIX_NONE;
-    tx_enqueue(s.tx, k);
+    tx_enqueue(s.link.tx, k);
     return PassEnd::CONTINUE;
   }
   if (s.prefix_state == 0 && (k == key::F9 || k == key::F10)) {
@@ -63,11 +63,11 @@ PassEnd handle_key(State& s, KeyCode k) {
 constexpr int RECEIVE_BATCH = 16;
 
 PassEnd receive_pass(State& s, PassWork& work) {
-  s.prompt_seen = false;
-  if (s.tx.count > 0) work.busy = true;
-  tx_send_one(s.tx, s.port);
+  s.link.prompt_seen = false;
+  if (s.link.tx.count > 0) work.busy = true;
+  tx_send_one(s.link.tx, s.link.port);
   std::uint8_t text[RECEIVE_BATCH * RECEIVE_LIMIT];
-  int total = serial_read(s.port, text, RECEIVE_BATCH * RECEIVE_LIMIT);
+  int total = serial_read(s.link.port, text, RECEIVE_BATCH * RECEIVE_LIMIT);
   if (total <= 0) return PassEnd::CONTINUE;
   work.busy = true;
   char screen[RECEIVE_BATCH * RECEIVE_LIMIT];
@@ -77,11 +77,11 @@ PassEnd receive_pass(State& s, PassWork& work) {
   // whoever reads next, as if it had not been read yet.
   auto finish = [&] {
     if (pending > 0) console_write(s.console(), std::string_view(screen, pending));
-    if (done < total) s.port.unread(text + done, static_cast<std::size_t>(total - done));
+    if (done < total) s.link.port.unread(text + done, static_cast<std::size_t>(total - done));
   };
   try {
     while (done < total) {
-      if (done > 0) tx_send_one(s.tx, s.port);
+      if (done > 0) tx_send_one(s.link.tx, s.link.port);
       const std::uint8_t* chunk = text + done;
       int n = std::min(RECEIVE_LIMIT, total - done);
       done += n;
@@ -112,9 +112,9 @@ PassEnd receive_pass(State& s, PassWork& work) {
 // device is back, and scripts stop as after any failed command.
 void link_lost_reset(State& s) {
   console_write(s.console(), "stopped: the serial device is gone\n");
-  s.tx.reset();
-  s.port.clear_unread();
-  s.prompt_seen = false;
+  s.link.tx.reset();
+  s.link.port.clear_unread();
+  s.link.prompt_seen = false;
   s.prefix_state = PREFIX_NONE;
   s.outcome.link_lost = true;
   scripts_stop_all(s);
@@ -159,45 +159,45 @@ bool pass(State& s) {
   if (tend_expect(s)) return true;
   // A local line waits until the bytes queued before it are out: what it writes to the port
   // itself (a transfer's "bwr") must not overtake a target line still going out.
-  const bool line_ready = !a.active() || s.tx.count == 0 || !is_local_line(a.current_line);
+  const bool line_ready = !a.active() || s.link.tx.count == 0 || !is_local_line(a.current_line);
   // Keys come first, so a script of local lines that loops can still be stopped (F3, ESC).
   bool key_first = false;
   if (!a.paused() && a.active() && !a.line_waits_prompt && line_ready) {
-    key_first = poll_keyboard(s);
+    key_first = poll_keyboard(s.core);
     if (!key_first) return run_script_line(s, true) == PassEnd::CONTINUE;
   }
-  if (!key_first && !a.paused() && s.prompt_seen && a.active() && line_ready) {
+  if (!key_first && !a.paused() && s.link.prompt_seen && a.active() && line_ready) {
     return run_script_line(s, false) == PassEnd::CONTINUE;
   }
-  if (!a.paused() && s.prompt_seen && !a.active() && s.edit_mode && !s.options.batch) {
+  if (!a.paused() && s.link.prompt_seen && !a.active() && s.edit_mode && !s.options.batch) {
     char line[256] = {};
     console_write(s.console(), "\r");
     prompted_input(s.core, s.history, "%s>>", line, PROMPT_CAPACITY, LINE_FLAG_SPECIAL_ENDS);
     if (std::strlen(line) == 1 && static_cast<std::uint8_t>(line[0]) >= 0x80) {
       return handle_key(s, static_cast<KeyCode>(line[0])) == PassEnd::CONTINUE;
     }
-    s.prompt_seen = false;
+    s.link.prompt_seen = false;
     console_write(s.console(), "\r\x1b[K>>");
     for (int i = 0; i < MONITOR_LINE_LIMIT && line[i] != '\0'; ++i)
-      tx_enqueue(s.tx, static_cast<std::uint8_t>(line[i]));
-    tx_enqueue(s.tx, CR);
+      tx_enqueue(s.link.tx, static_cast<std::uint8_t>(line[i]));
+    tx_enqueue(s.link.tx, CR);
     return true;
   }
 
-  bits = poll_input(s);
+  bits = poll_input(s.core);
   if (bits & POLL_KEY) {
-    current = read_key(s);
+    current = read_key(s.core);
     work.busy = true;
     if (handle_key(s, current) == PassEnd::QUIT) return false;
   }
   if (bits & POLL_BREAK) {
     work.busy = true;
-    tx_enqueue(s.tx, BREAK);
+    tx_enqueue(s.link.tx, BREAK);
   }
   if (bits & POLL_RECEIVE) {
     if (receive_pass(s, work) == PassEnd::QUIT) return false;
   }
-  if (!work.busy && s.tx.count == 0 && s.keys.count == 0) idle_wait(s.core);
+  if (!work.busy && s.link.tx.count == 0 && s.core.keys.count == 0) idle_wait(s.core);
   return true;
 }
 
@@ -217,7 +217,7 @@ void terminal_loop(State& s) {
   while (terminal_pass(s)) {
   }
   // A quit right after queued bytes (a script's line, then "local quit") still sends them.
-  if (pending_signal() == 0) tx_flush(s.tx, s.port);
+  if (pending_signal() == 0) tx_flush(s.link.tx, s.link.port);
 }
 
 }  // namespace dravel

@@ -40,7 +40,7 @@ struct AutoScriptTest : ::testing::Test {
   std::string run_script(const std::string& content) {
     peer.say(PROMPT);
     EXPECT_EQ(start(dir.write("s.scr", content)), 0);
-    EXPECT_TRUE(rig.pass_until([&] { return !autos().active() && rig.s().tx.count == 0; }));
+    EXPECT_TRUE(rig.pass_until([&] { return !autos().active() && rig.s().link.tx.count == 0; }));
     return rig.serial.wire_out;
   }
   bool idle_passes(int n) {
@@ -181,12 +181,12 @@ TEST_F(AutoScriptTest, StartFailuresLeaveNoScript) {
 
 TEST_F(AutoScriptTest, AbortFlagWhenATargetLineIsDueStopsWithoutSending) {
   start(dir.write("s.scr", "target\n"));
-  rig.s().abort_flag = true;
-  rig.s().prompt_seen = true;
+  rig.s().core.abort_flag = true;
+  rig.s().link.prompt_seen = true;
   terminal_pass(rig.s());
   EXPECT_FALSE(autos().active());
-  EXPECT_EQ(rig.s().tx.count, 0);
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_EQ(rig.s().link.tx.count, 0);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_NE(rig.console.screen.find(ALL_STOP), std::string::npos);
 }
 

@@ -133,13 +133,13 @@ TEST_F(DispatchTest, EditToggleWorksUnderEveryPrefix) {
   rig.open_port();
   for (int prefix : {0, 1, 2}) {
     bool before = s.edit_mode;
-    s.prompt_seen = true;
+    s.link.prompt_seen = true;
     EXPECT_EQ(dispatch_key(s, key::F8, prefix), 0);
     EXPECT_NE(s.edit_mode, before);
-    EXPECT_FALSE(s.prompt_seen);
+    EXPECT_FALSE(s.link.prompt_seen);
   }
-  EXPECT_EQ(s.tx.count, 3);
-  EXPECT_EQ(s.tx.data[0], 0x15);
+  EXPECT_EQ(s.link.tx.count, 3);
+  EXPECT_EQ(s.link.tx.data[0], 0x15);
 }
 
 TEST_F(DispatchTest, QuitKeyEndsAndLogsButTheLocalLineDoesNotLog) {

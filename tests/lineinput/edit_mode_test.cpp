@@ -57,7 +57,7 @@ TEST_F(EditModeTest, ASpecialKeyEndingTheInputRunsItsCommand) {
   // The prompt is offered again at once; F8 there leaves edit mode.
   rig.console.when_screen("\r[2]>>", fkey(8));
   ASSERT_TRUE(rig.pass_until([&] { return !rig.s().edit_mode; }));
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ struct LineEditorTest : ::testing::Test {
     std::strcpy(line, initial.c_str());
     rig.console.type(typed);
     rig.console.take_screen();
-    ended = edit_line(rig.s(), line, capacity, line_edit_keys, line_terminators, flags);
+    ended = edit_line(rig.s().core, line, capacity, line_edit_keys, line_terminators, flags);
     std::string screen = rig.console.take_screen();
     EXPECT_EQ(screen.substr(0, initial.size()), initial);
     return screen.substr(initial.size());

@@ -32,13 +32,13 @@ struct BlockProtocolTest : ::testing::Test {
     };
   }
   int send(const std::string& data) {
-    return send_packets(rig.s(), reinterpret_cast<const std::uint8_t*>(data.data()),
+    return send_packets(rig.s().link, reinterpret_cast<const std::uint8_t*>(data.data()),
                         static_cast<std::int32_t>(data.size()));
   }
 };
 
 TEST_F(BlockProtocolTest, HeaderIsStartByteAddressAndCountMostSignificantFirst) {
-  send_transfer_header(rig.s(), 0x801F, 0x10);
+  send_transfer_header(rig.s().link, 0x801F, 0x10);
   EXPECT_EQ(peer.received, std::string("\x01\x00\x00\x80\x1F\x00\x00\x00\x10", 9));
 }
 
@@ -79,9 +79,9 @@ TEST_F(BlockProtocolTest, AnythingButYesResendsThePacketFromItsStartByte) {
 
 TEST_F(BlockProtocolTest, EmptyOrNegativeLengthsSendNothing) {
   EXPECT_EQ(send(""), 0);
-  EXPECT_EQ(send_packets(rig.s(), nullptr, -5), 0);
+  EXPECT_EQ(send_packets(rig.s().link, nullptr, -5), 0);
   std::uint8_t buf[1];
-  EXPECT_EQ(receive_packets(rig.s(), buf, 0), 0);
+  EXPECT_EQ(receive_packets(rig.s().link, buf, 0), 0);
   EXPECT_EQ(peer.received, "");
 }
 
@@ -118,7 +118,7 @@ TEST_F(BlockProtocolTest, ReceiveAnswersEachPacketAndAsksAgainAfterABadSum) {
   target.attach(peer);
   peer.max_chunk = 300;  // payloads arrive over several reads
   std::vector<std::uint8_t> buf(0x4000);
-  EXPECT_EQ(receive_packets(rig.s(), buf.data(), 0x4000), 0);
+  EXPECT_EQ(receive_packets(rig.s().link, buf.data(), 0x4000), 0);
   EXPECT_EQ(peer.received, "\x02Y\x02Y\x02N\x02Y\x02Y\x02Y\x02Y\x02Y\x02Y");
   EXPECT_EQ(target.requests, 9);
   std::string got(buf.begin(), buf.end());
@@ -137,7 +137,7 @@ TEST_F(BlockProtocolTest, ReceiveGivesEachPacketItsOwnTries) {
     target.attach(peer);
     std::vector<std::uint8_t> buf(2 * 2048);
     const bool whole = first_bad < PACKET_TRIES;
-    EXPECT_EQ(receive_packets(rig.s(), buf.data(), 2 * 2048), whole ? 0 : -1) << first_bad;
+    EXPECT_EQ(receive_packets(rig.s().link, buf.data(), 2 * 2048), whole ? 0 : -1) << first_bad;
     if (whole) {
       EXPECT_EQ(std::string(buf.begin() + 2048, buf.end()),
                 target.payload(1, 2 * PACKET_TRIES - 1));
@@ -149,7 +149,7 @@ TEST_F(BlockProtocolTest, ShortLengthTakesAWholePacketButFillsOnlyTheLength) {
   ReadTarget target;
   target.attach(peer);
   std::vector<std::uint8_t> buf(0x120, 0xEE);
-  EXPECT_EQ(receive_packets(rig.s(), buf.data(), 0x100), 0);
+  EXPECT_EQ(receive_packets(rig.s().link, buf.data(), 0x100), 0);
   EXPECT_EQ(peer.received, "\x02Y");
   EXPECT_EQ(std::string(buf.begin(), buf.begin() + 0x100), target.payload(0, 0).substr(0, 0x100));
   EXPECT_EQ(buf[0x100], 0xEE);

@@ -27,7 +27,7 @@ struct HandshakeTest : ::testing::Test {
   std::string unread() {
     std::string out;
     std::uint8_t b = 0;
-    while (serial_read(rig.s().port, &b, 1) == 1) out += static_cast<char>(b);
+    while (serial_read(rig.s().link.port, &b, 1) == 1) out += static_cast<char>(b);
     return out;
   }
 };
@@ -38,7 +38,7 @@ TEST_F(HandshakeTest, PromptIsTwoAdjacentGreaterSignsEvenWhenSplitOverReads) {
   rig.idle.on_wait = [&] {
     if (++idles == 2) peer.say("> rest");
   };
-  EXPECT_EQ(wait_prompt(rig.s()), 0);
+  EXPECT_EQ(wait_prompt(rig.s().link), 0);
   EXPECT_EQ(unread(), " rest");  // left for the next reader
   EXPECT_EQ(rig.console.screen, "");
 }
@@ -46,7 +46,7 @@ TEST_F(HandshakeTest, PromptIsTwoAdjacentGreaterSignsEvenWhenSplitOverReads) {
 TEST_F(HandshakeTest, NoPromptEndsTheProgramAfterMoreThanThreeWholeSeconds) {
   peer.say("> >");
   std::int64_t start = rig.clock.ms;
-  EXPECT_EQ(exit_status_of([&] { wait_prompt(rig.s()); }), 1);
+  EXPECT_EQ(exit_status_of([&] { wait_prompt(rig.s().link); }), 1);
   EXPECT_EQ(rig.console.screen, "KRVB7100 not ready!\n");
   EXPECT_GT(rig.clock.ms - start, 3000);
   EXPECT_LE(rig.clock.ms - start, 4000);
@@ -60,20 +60,20 @@ TEST_F(HandshakeTest, KeysDuringThePromptWaitAreThrownAwayAndEscEnds) {
   rig.idle.on_wait = [&] {
     if (++idles == 3) peer.say(">>");
   };
-  EXPECT_EQ(wait_prompt(rig.s()), 0);
+  EXPECT_EQ(wait_prompt(rig.s().link), 0);
   EXPECT_FALSE(rig.console.keys_left());
-  EXPECT_EQ(rig.s().keys.count, 0);
+  EXPECT_EQ(rig.s().core.keys.count, 0);
   EXPECT_EQ(rig.serial.wire_out, "");
 
   rig.console.type("\x1b");
-  EXPECT_EQ(exit_status_of([&] { wait_prompt(rig.s()); }), 1);
+  EXPECT_EQ(exit_status_of([&] { wait_prompt(rig.s().link); }), 1);
   EXPECT_EQ(rig.console.screen, "");
   EXPECT_FALSE(rig.serial.is_open());
   EXPECT_TRUE(std::filesystem::exists(dir.file("his")));
 }
 
 TEST_F(HandshakeTest, RegisterSettingSendsCommandAndCarriageReturnBetweenPrompts) {
-  EXPECT_EQ(set_target_register(rig.s(), 30, 5), -1);
+  EXPECT_EQ(set_target_register(rig.s().link, 30, 5), -1);
   EXPECT_EQ(rig.serial.wire_out, "");
 
   // The monitor prompts only after each line; the last CR must wait for the second prompt.
@@ -86,15 +86,15 @@ TEST_F(HandshakeTest, RegisterSettingSendsCommandAndCarriageReturnBetweenPrompts
       p.say("\r\n>>");
   };
   peer.say("  \r>>");
-  EXPECT_EQ(set_target_register(rig.s(), REGISTER_EPC, 0), 0);
+  EXPECT_EQ(set_target_register(rig.s().link, REGISTER_EPC, 0), 0);
   EXPECT_EQ(peer.received, "sr epc 0\r\r");
   EXPECT_TRUE(second_prompt_taken);
 
   peer.received.clear();
   peer.say(">>");
-  set_target_register(rig.s(), REGISTER_GP, 0x1F00);
+  set_target_register(rig.s().link, REGISTER_GP, 0x1F00);
   peer.say(">>");
-  set_target_register(rig.s(), REGISTER_SP, 0xFFFFFFFFu);
+  set_target_register(rig.s().link, REGISTER_SP, 0xFFFFFFFFu);
   EXPECT_EQ(peer.received, "sr gp 1f00\r\rsr sp ffffffff\r\r");
 }
 
@@ -121,7 +121,7 @@ TEST_F(HandshakeTest, TextWaitMatchesTheWholeTextAcrossReads) {
     rig.idle.on_wait = [&] {
       if (++idles == 1) peer.say(c.after);
     };
-    wait_for_text(rig.s(), c.pattern);
+    wait_for_text(rig.s().link, c.pattern);
     EXPECT_EQ(idles, 1) << c.before;
     EXPECT_EQ(unread(), c.left) << c.before;
   }
@@ -136,7 +136,7 @@ TEST_F(HandshakeTest, PromptRightAfterLeavingBinaryIsKeptForTheNextWait) {
     if (p.received == "bwr\r\rsr epc 80010000\r") p.say("\r\n>>");
   };
   { BinarySession session(rig.s().link, BinaryDirection::TO_BOARD); }
-  EXPECT_EQ(set_target_register(rig.s(), REGISTER_EPC, 0x80010000u), 0);
+  EXPECT_EQ(set_target_register(rig.s().link, REGISTER_EPC, 0x80010000u), 0);
   EXPECT_EQ(peer.received, "bwr\r\rsr epc 80010000\r\r");
   EXPECT_EQ(rig.console.screen, "");
 }

@@ -87,7 +87,7 @@ struct Session {
     rig.open_port();
     register_program_watchers(rig.s());
     line.sim.monitor.start();
-    EXPECT_TRUE(rig.pass_until([&] { return rig.s().prompt_seen; }));
+    EXPECT_TRUE(rig.pass_until([&] { return rig.s().link.prompt_seen; }));
   }
   // Runs `keys` with the line pulled after `budget` more host bytes; the command must stop
   // without waiting out any time limit, leaving nothing queued for when the device is back.
@@ -98,8 +98,8 @@ struct Session {
     ASSERT_TRUE(rig.pass_until([&] { return shows(rig, "stopped: the serial device is gone"); }));
     EXPECT_LT(rig.idle.idle_ms - idle_before, 1000);
     EXPECT_EQ(count_of(rig.console.screen, "serial device lost: Input/output error\n"), 1);
-    EXPECT_EQ(rig.s().tx.count, 0);
-    EXPECT_FALSE(rig.s().port.has_unread());
+    EXPECT_EQ(rig.s().link.tx.count, 0);
+    EXPECT_FALSE(rig.s().link.port.has_unread());
     line.budget = static_cast<std::size_t>(-1);  // the board lived on: it hears the return
     rig.serial.plug_in();
     EXPECT_TRUE(rig.pass_until([&] { return shows(rig, "serial device back"); }));
@@ -199,7 +199,7 @@ TEST(DsaveEndedEarly, EscLeavesTheOldFileAndALinkAsTheyWere) {
   std::string out = dir.write("out", "old contents");
   rig.console.type("\x1b");
   std::string args = out + " 80010000 100";
-  EXPECT_THROW(dsave_command(rig.s(), args.data()), ProgramExit);
+  EXPECT_THROW(dsave_command(rig.s().link, args.data()), ProgramExit);
   EXPECT_EQ(TempDir::read(out), "old contents");
   EXPECT_TRUE(shows(rig, "\"" + out + "\" incomplete, not saved"));
   int files = 0;
@@ -214,9 +214,9 @@ TEST(DsaveEndedEarly, EscLeavesTheOldFileAndALinkAsTheyWere) {
   if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
   rig.open_port();
   rig.console.type("\x1b");
-  rig.s().abort_flag = false;
+  rig.s().core.abort_flag = false;
   args = dir.file("link") + " 80010000 100";
-  EXPECT_THROW(dsave_command(rig.s(), args.data()), ProgramExit);
+  EXPECT_THROW(dsave_command(rig.s().link, args.data()), ProgramExit);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link")));
   EXPECT_EQ(TempDir::read(target), "kept");
 }

@@ -18,7 +18,7 @@ struct CoffLoad : ::testing::Test {
   void SetUp() override { rig.open_port(); }
   int load(const std::string& text) {
     std::string t = text;
-    return load_command(rig.s(), t.data());
+    return load_command(rig.s().link, t.data());
   }
   std::uint32_t reg(const char* name) { return sim.monitor.registers().get(name); }
   std::string memory(std::uint32_t address, std::size_t n) {
@@ -59,9 +59,9 @@ TEST_F(CoffLoad, SendsWantedSectionsInTableOrderAndSetsRegisters) {
       {".text", 0x80010600, "nobit", 0x40}, {".TEXT", 0x80010700, "upper", 0x20},
   };
   std::string f = dir.write("p.coff", make_coff(c));
-  rig.s().prompt_seen = true;  // a script then waits for the prompt after the load
+  rig.s().link.prompt_seen = true;  // a script then waits for the prompt after the load
   EXPECT_EQ(load(f), 0);
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.serial.wire_out,
             "bwr\r" + transfer_header(0x80010200, 4) + packets("DATA") +
                 transfer_header(0x80010000, 8) + packets("TEXTTEXT") +
@@ -88,9 +88,9 @@ TEST_F(CoffLoad, EmptySectionAnnouncesZeroBytes) {
   CoffLayout c;
   c.sections = {{".text", 0x80010000, "", 0x20, 0, 0x7FFFFFF0}};
   std::string f = dir.write("p.coff", make_coff(c));
-  rig.s().prompt_seen = true;  // a script then waits for the prompt after the load
+  rig.s().link.prompt_seen = true;  // a script then waits for the prompt after the load
   EXPECT_EQ(load(f), 0);
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 0) + "\r" +
                                      register_commands(0x80010000, 0, DEFAULT_STACK_POINTER));
   EXPECT_NE(rig.console.screen.find("[ .text] address:80010000-8000ffff size:000000  \r\n"),
@@ -153,9 +153,9 @@ TEST_F(CoffLoad, AbortFlagSkipsTheRestAndTheRegisters) {
   CoffLayout c;
   c.sections = {{".text", 0x80010000, "abcd", 0x20}, {".data", 0x80010100, "efgh", 0x40}};
   std::string f = dir.write("p.coff", make_coff(c));
-  rig.s().abort_flag = true;
+  rig.s().core.abort_flag = true;
   EXPECT_EQ(load(f), -1);
-  EXPECT_TRUE(rig.s().abort_flag);
+  EXPECT_TRUE(rig.s().core.abort_flag);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 4) + "\r");
   EXPECT_EQ(rig.console.screen, f + " [ .text] address:80010000-80010003 size:000004  " + f +
                                     " [ .text] address:80010000-80010003 size:000004  skip\n\r");

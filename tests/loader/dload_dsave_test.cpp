@@ -59,8 +59,8 @@ struct DloadDsave : ::testing::Test {
     rig.open_port();
   }
   sim::Monitor& monitor() { return sim.monitor; }
-  int dload(std::string text) { return dload_command(rig.s(), text.data()); }
-  int dsave(std::string text) { return dsave_command(rig.s(), text.data()); }
+  int dload(std::string text) { return dload_command(rig.s().link, text.data()); }
+  int dsave(std::string text) { return dsave_command(rig.s().link, text.data()); }
   std::string target(std::uint32_t address, std::size_t n) {
     std::vector<std::uint8_t> m = monitor().memory().read(address, n);
     return std::string(m.begin(), m.end());
@@ -202,9 +202,9 @@ TEST_F(DloadDsave, DsaveReadsWholeBlocksButWritesOnlyTheSize) {
   monitor().memory().write(0x80030000, reinterpret_cast<const std::uint8_t*>(data.data()),
                            data.size());
   std::string out = dir.file("part.bin");
-  rig.s().prompt_seen = true;  // a script then waits for the prompt after the transfer
+  rig.s().link.prompt_seen = true;  // a script then waits for the prompt after the transfer
   EXPECT_EQ(dsave(out + " 80030000 100"), 0);
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(TempDir::read(out), data.substr(0, 0x100));
   EXPECT_EQ(rig.serial.wire_out.substr(0, 4 + 9), "brd\r" + header(0x80030000, 0x4000));
   EXPECT_EQ(count_of(rig.serial.wire_out, "\x02Y"), 8u);
@@ -305,7 +305,7 @@ TEST(DloadShortFile, MissingBytesGoOutAsZerosAndTheCommandFails) {
     if (p.received.size() == 4 + 9 + 10 * 2050 + 1) p.say("end binary\r");
   };
   std::string cmd = f + " 80010000";
-  EXPECT_EQ(dload_command(rig.s(), cmd.data()), -1);
+  EXPECT_EQ(dload_command(rig.s().link, cmd.data()), -1);
   std::string expect_payload = data.substr(0, 0x100) + std::string(0x5000 - 0x100, '\0');
   std::string sent;
   for (std::size_t at = 4 + 9; at + 2050 <= peer.received.size(); at += 2050)

@@ -21,7 +21,7 @@ struct ExeLoad : ::testing::Test {
   void SetUp() override { rig.open_port(); }
   int load(const std::string& text) {
     std::string t = text;
-    return load_command(rig.s(), t.data());
+    return load_command(rig.s().link, t.data());
   }
   std::uint32_t reg(const char* name) { return sim.monitor.registers().get(name); }
   std::string memory(std::uint32_t address, std::size_t n) {
@@ -56,7 +56,7 @@ TEST_F(ExeLoad, SendsTheImageAndSetsTheStartRegisters) {
   EXPECT_EQ(rig.console.screen, f + "  address:80010000-800107ff size:000800  000800:    0sec." +
                                     std::string(16, '\b') +
                                     "\r\n  PC=80010040, GP=80018000, SP=80101000\r\n");
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
 }
 
 TEST_F(ExeLoad, StackPointerIsTheWrappedSumOrTheDefault) {
@@ -116,7 +116,7 @@ TEST_F(ExeLoad, APiecePastFourGibIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(load(f), -1);
   std::string g = dir.write("high.bin", pattern(0x20));
   std::string cmd = g + " fffffff0";
-  EXPECT_EQ(dload_command(rig.s(), cmd.data()), -1);
+  EXPECT_EQ(dload_command(rig.s().link, cmd.data()), -1);
   EXPECT_EQ(rig.serial.wire_out, "");
   EXPECT_EQ(rig.console.screen,
             "\"" + f + "\" runs past the end of memory: address ffffff00 size 000200\n\r" + "\"" +
@@ -146,9 +146,9 @@ TEST_F(ExeLoad, AbortFlagSkipsTheDataAndTheRegisters) {
   ExeLayout e;
   e.image = pattern(0x10);
   std::string f = dir.write("a.exe", make_exe(e));
-  rig.s().abort_flag = true;
+  rig.s().core.abort_flag = true;
   EXPECT_EQ(load(f), -1);
-  EXPECT_TRUE(rig.s().abort_flag);
+  EXPECT_TRUE(rig.s().core.abort_flag);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 0x10) + "\r");
   EXPECT_EQ(reg("epc"), 0u);
 }
@@ -176,9 +176,9 @@ TEST_F(ExeLoad, DataEndingEarlyDuringTheTransferIsPaddedSoTheTargetCompletes) {
   BinaryFile file = open_binary(f.c_str());
   {
     BinarySession session(rig.s().link, BinaryDirection::TO_BOARD);
-    send_transfer_header(rig.s(), 0x80010000, 0x4800);
+    send_transfer_header(rig.s().link, 0x80010000, 0x4800);
     const PieceSent sent =
-        send_piece_data(rig.s(), file.get(), 0x4800, TransferProgress{rig.s(), false, 0});
+        send_piece_data(rig.s().link, file.get(), 0x4800, TransferProgress{rig.s().link, false, 0});
     EXPECT_TRUE(sent.ran_short);
     EXPECT_EQ(sent.read, 0x100u);
   }

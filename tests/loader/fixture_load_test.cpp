@@ -69,7 +69,7 @@ struct FixtureLoad : ::testing::Test {
   }
   int load(const std::string& name) {
     std::string t = "-s " + FIXTURES + name;
-    return load_command(rig.s(), t.data());
+    return load_command(rig.s().link, t.data());
   }
   // Every byte of the window holds the program's byte, or the fill where it has none.
   void expect_program_in_memory() {
@@ -132,7 +132,7 @@ TEST_F(FixtureLoad, ConsoleExecutableOfTheSameProgram) {
   TempDir dir;
   std::string f = dir.write("hello.exe", make_exe(e));
   std::string t = "-s " + f;
-  EXPECT_EQ(load_command(rig.s(), t.data()), 0);
+  EXPECT_EQ(load_command(rig.s().link, t.data()), 0);
   expect_program_in_memory();
   EXPECT_EQ(sim.monitor.registers().get("gp"), expect.gp);
   EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
@@ -170,7 +170,7 @@ TEST_F(FixtureLoad, ElfWithoutSymbolsTakesGpFromReginfo) {
 
 TEST_F(FixtureLoad, ElfAddressLinesNameTheSections) {
   std::string t = FIXTURES + "hello.elf";
-  EXPECT_EQ(load_command(rig.s(), t.data()), 0);
+  EXPECT_EQ(load_command(rig.s().link, t.data()), 0);
   const std::string& screen = rig.console.screen;
   for (const char* name : {"[ .text]", "[.rdata]", "[ .data]", "[.sdata]"})
     EXPECT_NE(screen.find(t + " " + name + " address:"), std::string::npos) << name;

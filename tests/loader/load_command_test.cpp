@@ -17,7 +17,7 @@ struct LoadCommand : ::testing::Test {
   TempDir dir;
 
   void SetUp() override { rig.open_port(); }
-  int load(std::string text) { return load_command(rig.s(), text.data()); }
+  int load(std::string text) { return load_command(rig.s().link, text.data()); }
   std::string not_found(const std::string& name) { return " \"" + name + "\" not found\a\n\r"; }
 };
 
@@ -43,10 +43,10 @@ TEST_F(LoadCommand, DetectsFormatsByTheirFirstBytes) {
   };
   for (const Case& c : cases) {
     std::string f = dir.write("f", c.content);
-    EXPECT_EQ(detect_format(rig.s(), f.c_str()), c.format) << c.content;
+    EXPECT_EQ(detect_format(rig.s().link, f.c_str()), c.format) << c.content;
   }
   EXPECT_EQ(rig.console.screen, "");
-  EXPECT_EQ(detect_format(rig.s(), dir.file("none").c_str()), FORMAT_UNKNOWN);
+  EXPECT_EQ(detect_format(rig.s().link, dir.file("none").c_str()), FORMAT_UNKNOWN);
   EXPECT_EQ(rig.console.screen,
             "Can't open \"" + dir.file("none") + "\": No such file or directory\n\r");
 }
@@ -116,7 +116,7 @@ TEST_F(LoadCommand, FirstFailureStopsTheRest) {
 TEST_F(LoadCommand, ArgumentIsTerminatedAfterEachName) {
   std::string a = dir.write("a.mot", "S1030000FC\n");
   std::string text = a + " " + a;
-  EXPECT_EQ(load_command(rig.s(), text.data()), 0);
+  EXPECT_EQ(load_command(rig.s().link, text.data()), 0);
   EXPECT_STREQ(text.c_str(), a.c_str());
 }
 

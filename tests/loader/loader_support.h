@@ -55,7 +55,7 @@ struct SrecMonitor {
 
 // Sends what is left in the TxQueue, as the terminal loop would.
 inline void drain(State& s) {
-  while (s.tx.count > 0) tx_send_one(s.tx, s.port);
+  while (s.link.tx.count > 0) tx_send_one(s.link.tx, s.link.port);
 }
 
 // `n` S-record-looking lines of `width` characters each (LF ends included).

@@ -18,7 +18,7 @@ struct SrecSend : ::testing::Test {
     rig.idle.on_wait = [this] { monitor.on_idle(); };
   }
   int send(const std::string& path, int verbose = 1) {
-    return srec_send(rig.s(), path.c_str(), verbose);
+    return srec_send(rig.s().link, path.c_str(), verbose);
   }
 };
 
@@ -27,7 +27,7 @@ TEST_F(SrecSend, SendsCrLfLinesWithLfAloneAfterTheStartBytes) {
   EXPECT_EQ(send(f), 0);
   EXPECT_EQ(rig.serial.wire_out, "G\nS00600004844521B\nS9030000FC\n");
   EXPECT_EQ(rig.console.screen, "\r\r2 lines,  0 sec.\n\r\"" + f + "\" send ");
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
 }
 
 TEST_F(SrecSend, EndOfFileByteEndsTheTextAndLastLineMayLackLf) {
@@ -147,7 +147,7 @@ TEST_F(SrecSend, SilentTargetTimesOutAfterMoreThanFourSeconds) {
   EXPECT_EQ(rig.clock.seconds() - start, 5);
   EXPECT_EQ(rig.console.screen,
             "\n\rxfersfmt:timeout !\n\r\r \"" + f + "\" 1 sent\n\r send abort\n\r");
-  EXPECT_FALSE(rig.s().abort_flag);
+  EXPECT_FALSE(rig.s().core.abort_flag);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n\x03");
 }
@@ -172,12 +172,12 @@ TEST_F(SrecSend, SlowTargetTimesOutBeforeTheFirstProgressPoint) {
 }
 
 TEST_F(SrecSend, AbortFlagEndsTheWaitAndIsCleared) {
-  rig.s().abort_flag = true;
+  rig.s().core.abort_flag = true;
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\nS1030002FA\n");
   monitor.silent = true;
   EXPECT_EQ(send(f), -1);
   EXPECT_EQ(rig.console.screen, "\r \"" + f + "\" 1 sent\n\r send abort\n\r");
-  EXPECT_FALSE(rig.s().abort_flag);
+  EXPECT_FALSE(rig.s().core.abort_flag);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out.back(), '\x03');
 }
@@ -187,7 +187,7 @@ TEST_F(SrecSend, KeysDuringTheWaitAreDropped) {
   rig.console.type("ab");
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
   EXPECT_EQ(send(f, 0), 0);
-  EXPECT_EQ(rig.s().keys.count, 0);
+  EXPECT_EQ(rig.s().core.keys.count, 0);
   EXPECT_FALSE(rig.console.keys_left());
 }
 
@@ -197,7 +197,7 @@ TEST_F(SrecSend, KeysDuringTheWaitAreDropped) {
 TEST_F(SrecSend, ALineIsOneWriteSoOneSegmentOverANetworkPortAndBytesAfterTheAckAreKept) {
   monitor.before_ack = "ok ";
   std::string f = dir.write("3.mot", srec_lines(3));
-  rig.s().tx.reset();
+  rig.s().link.tx.reset();
   EXPECT_EQ(send(f, 0), 0);
   EXPECT_EQ(rig.serial.writes, 3);  // "G\n" with the first line, then one a line
   EXPECT_EQ(rig.serial.wire_out, "G\n" + srec_lines(3));
@@ -209,7 +209,7 @@ TEST_F(SrecSend, ALineIsOneWriteSoOneSegmentOverANetworkPortAndBytesAfterTheAckA
   std::string g = dir.write("1.mot", "S1030000FC\n");
   EXPECT_EQ(send(g, 0), 0);
   std::uint8_t rest[16] = {};
-  ASSERT_EQ(rig.s().port.read(rest, sizeof rest), 9);
+  ASSERT_EQ(rig.s().link.port.read(rest, sizeof rest), 9);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(rest), 9), "N\nafter>>");
   EXPECT_EQ(rig.console.screen.substr(rig.console.screen.size() - 2), "x\r");
 }

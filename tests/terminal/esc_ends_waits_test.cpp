@@ -69,19 +69,19 @@ const Row rows[] = {
        b.rig.console.type("q");
      },
      [](Bench& b) {
-       serial_write_string(b.rig.s().port, "\r");
-       wait_for_text(b.rig.s(), "end binary\r");
+       serial_write_string(b.rig.s().link.port, "\r");
+       wait_for_text(b.rig.s().link, "end binary\r");
        return RETURNED;
      },
      [](Bench& b) {
        EXPECT_EQ(b.rig.serial.wire_out, "\r");
        EXPECT_EQ(b.rig.console.screen, "\nTerminate by user!\n");
-       EXPECT_EQ(b.rig.s().keys.pop(), 'q');  // other keys wait for the loop
+       EXPECT_EQ(b.rig.s().core.keys.pop(), 'q');  // other keys wait for the loop
      }},
     {"the answer to a packet", 20, nullptr, [](Bench& b) { b.peer().on_write = nullptr; },
      [](Bench& b) {
        const std::uint8_t x = 'x';
-       send_packets(b.rig.s(), &x, 1);
+       send_packets(b.rig.s().link, &x, 1);
        return RETURNED;
      },
      [](Bench& b) {
@@ -91,7 +91,7 @@ const Row rows[] = {
     {"an S-record acknowledgement", 0, nullptr, [](Bench& b) { b.monitor.silent = true; },
      [](Bench& b) {
        TempDir dir;
-       srec_send(b.rig.s(), dir.write("a.mot", "S1030000FC\nS1030001FB\n").c_str(), 0);
+       srec_send(b.rig.s().link, dir.write("a.mot", "S1030000FC\nS1030001FB\n").c_str(), 0);
        return RETURNED;
      },
      nullptr},
@@ -108,7 +108,7 @@ const Row rows[] = {
     {"a line being edited", 0, nullptr, [](Bench& b) { b.rig.console.type("c\x1b\r"); },
      [](Bench& b) {
        char line[64] = "ab";
-       edit_line(b.rig.s(), line, 63, line_edit_keys, line_terminators, 0);
+       edit_line(b.rig.s().core, line, 63, line_edit_keys, line_terminators, 0);
        return RETURNED;
      },
      // ESC ends the program, not the line.

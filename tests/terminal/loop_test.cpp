@@ -17,7 +17,7 @@ struct LoopTest : ::testing::Test {
   // Runs passes until the console has no key left and the queue to the target is empty.
   void settle() {
     rig.pass_until([&] {
-      return !rig.console.keys_left() && rig.s().keys.count == 0 && rig.s().tx.count == 0;
+      return !rig.console.keys_left() && rig.s().core.keys.count == 0 && rig.s().link.tx.count == 0;
     });
   }
 };
@@ -91,17 +91,17 @@ TEST_F(LoopTest, PassEndsWithTheChunkThatHoldsThePrompt) {
   second += std::string(255 - second.size(), 'y');
   peer.say(std::string(255, 'x') + second + std::string(300, 'z'));
   EXPECT_TRUE(terminal_pass(rig.s()));
-  EXPECT_TRUE(rig.s().prompt_seen);
+  EXPECT_TRUE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.console.screen, std::string(255, 'x') + second);
   int idle = rig.idle.calls;
   EXPECT_TRUE(terminal_pass(rig.s()));
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.console.screen, std::string(255, 'x') + second + std::string(300, 'z'));
   EXPECT_EQ(rig.idle.calls, idle);
 }
 
 TEST_F(LoopTest, EachChunkOfAFloodStillSendsOneQueuedByte) {
-  for (char c : std::string("abcdef")) tx_enqueue(rig.s().tx, static_cast<std::uint8_t>(c));
+  for (char c : std::string("abcdef")) tx_enqueue(rig.s().link.tx, static_cast<std::uint8_t>(c));
   peer.say(std::string(2 * 255 + 10, 'x'));
   EXPECT_TRUE(terminal_pass(rig.s()));
   EXPECT_EQ(peer.received, "abc");
@@ -139,11 +139,11 @@ TEST(KeyQueue, AKeyWaitIdlesWhileReadAheadSerialBytesWait) {
   ScriptedPeer peer;
   Rig rig{peer};
   const std::uint8_t ahead[] = {'>', ' '};
-  rig.s().port.unread(ahead, sizeof ahead);
+  rig.s().link.port.unread(ahead, sizeof ahead);
   rig.idle.on_wait = [&] { rig.console.type("k"); };
-  EXPECT_EQ(read_key(rig.s()), 'k');
+  EXPECT_EQ(read_key(rig.s().core), 'k');
   EXPECT_EQ(rig.idle.calls, 1);
-  EXPECT_TRUE(rig.s().port.has_unread());  // still there for the loop
+  EXPECT_TRUE(rig.s().link.port.has_unread());  // still there for the loop
 }
 
 TEST(KeyQueue, HoldsExactly1024AndWraps) {
@@ -152,43 +152,43 @@ TEST(KeyQueue, HoldsExactly1024AndWraps) {
   std::string many;
   for (int i = 0; i < 1030; ++i) many.push_back(static_cast<char>('a' + i % 26));
   rig.console.type(many);
-  for (int i = 0; i < 1030; ++i) poll_keyboard(rig.s());
-  EXPECT_EQ(rig.s().keys.count, 1024);
+  for (int i = 0; i < 1030; ++i) poll_keyboard(rig.s().core);
+  EXPECT_EQ(rig.s().core.keys.count, 1024);
   EXPECT_TRUE(rig.console.keys_left());  // the rest waits in the console
-  EXPECT_EQ(read_key(rig.s()), 'a');
-  EXPECT_TRUE(poll_keyboard(rig.s()));
-  EXPECT_EQ(rig.s().keys.count, 1024);
+  EXPECT_EQ(read_key(rig.s().core), 'a');
+  EXPECT_TRUE(poll_keyboard(rig.s().core));
+  EXPECT_EQ(rig.s().core.keys.count, 1024);
   // Across the wrap every key comes out in the order typed.
   std::string read;
-  for (int i = 0; i < 1024; ++i) read.push_back(static_cast<char>(read_key(rig.s())));
+  for (int i = 0; i < 1024; ++i) read.push_back(static_cast<char>(read_key(rig.s().core)));
   EXPECT_EQ(read, many.substr(1, 1024));
 }
 
 TEST(KeyQueue, EscSetsTheAbortFlagAndStaysQueued) {
   Rig rig;
   rig.console.type("\x1b");
-  EXPECT_TRUE(poll_keyboard(rig.s()));
-  EXPECT_TRUE(rig.s().abort_flag);
-  EXPECT_EQ(rig.s().keys.count, 1);
-  EXPECT_EQ(poll_input(rig.s()), POLL_BREAK | POLL_RECEIVE);
-  EXPECT_FALSE(rig.s().abort_flag);
+  EXPECT_TRUE(poll_keyboard(rig.s().core));
+  EXPECT_TRUE(rig.s().core.abort_flag);
+  EXPECT_EQ(rig.s().core.keys.count, 1);
+  EXPECT_EQ(poll_input(rig.s().core), POLL_BREAK | POLL_RECEIVE);
+  EXPECT_FALSE(rig.s().core.abort_flag);
 }
 
 TEST(TxQueue, DropsTheByteWhenFullAndKeepsOrderAcrossTheWrap) {
   ScriptedPeer peer;
   Rig rig{peer};
   rig.open_port();
-  TxQueue& q = rig.s().tx;
+  TxQueue& q = rig.s().link.tx;
   for (int i = 0; i < 1025; ++i) tx_enqueue(q, static_cast<std::uint8_t>('A' + i % 26));
   EXPECT_EQ(q.count, 1024);
-  tx_send_one(q, rig.s().port);
+  tx_send_one(q, rig.s().link.port);
   tx_enqueue(q, '!');
   EXPECT_EQ(q.count, 1024);
-  while (q.count > 0) tx_send_one(q, rig.s().port);
+  while (q.count > 0) tx_send_one(q, rig.s().link.port);
   ASSERT_EQ(peer.received.size(), 1025u);
   EXPECT_EQ(peer.received.back(), '!');
   EXPECT_EQ(peer.received[1023], static_cast<char>('A' + 1023 % 26));
-  EXPECT_EQ(tx_send_one(q, rig.s().port), 0);
+  EXPECT_EQ(tx_send_one(q, rig.s().link.port), 0);
   EXPECT_EQ(peer.received.size(), 1025u);
 }
 

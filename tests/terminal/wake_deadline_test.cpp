@@ -20,37 +20,37 @@ struct WakeDeadline : ::testing::Test {
 TEST_F(WakeDeadline, NearestOfEverythingPending) {
   State& s = rig.s();
   const std::int64_t now = rig.clock.ms;  // on a whole second
-  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), platform::WAIT_FOREVER);
-  EXPECT_EQ(idle_timeout_ms(s, now + 2500), 2500);
-  EXPECT_EQ(idle_timeout_ms(s, now - 10), 0);  // overdue: at once, never negative
+  EXPECT_EQ(idle_timeout_ms(s.core, NO_DEADLINE), platform::WAIT_FOREVER);
+  EXPECT_EQ(idle_timeout_ms(s.core, now + 2500), 2500);
+  EXPECT_EQ(idle_timeout_ms(s.core, now - 10), 0);  // overdue: at once, never negative
   // "More than 3 whole seconds" first holds 4 s after the start of the second it began in.
-  EXPECT_EQ(idle_timeout_ms(s, seconds_rule_deadline_ms(now_s(), 3)), 4000);
+  EXPECT_EQ(idle_timeout_ms(s.core, seconds_rule_deadline_ms(now_s(), 3)), 4000);
 
   s.autos.sleep_seconds = 2;
   s.autos.sleep_start = now_s();
-  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 3000);
-  EXPECT_EQ(idle_timeout_ms(s, now + 2500), 2500);
+  EXPECT_EQ(idle_timeout_ms(s.core, NO_DEADLINE), 3000);
+  EXPECT_EQ(idle_timeout_ms(s.core, now + 2500), 2500);
   s.autos.sleep_seconds = 0;
 
   // A script's expect and a batch run's --timeout count the same way.
   s.autos.expect.matcher = matcher_create(reinterpret_cast<const std::uint8_t*>("never"), 5);
   s.autos.expect.seconds = 5;
   s.autos.expect.start = now_s();
-  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 6000);
+  EXPECT_EQ(idle_timeout_ms(s.core, NO_DEADLINE), 6000);
   s.core.run_limit = {1, now_s()};
-  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 2000);
+  EXPECT_EQ(idle_timeout_ms(s.core, NO_DEADLINE), 2000);
   s.core.run_limit = {};
   s.autos.expect.matcher.reset();
 
   rig.serial.unplug();
   std::uint8_t b;
-  s.port.read(&b, 1);  // the failed read marks the port lost
-  ASSERT_TRUE(s.port.lost());
-  idle_wait(s);  // says the loss, starts the once-a-second reopening
+  s.link.port.read(&b, 1);  // the failed read marks the port lost
+  ASSERT_TRUE(s.link.port.lost());
+  idle_wait(s.core);  // says the loss, starts the once-a-second reopening
   EXPECT_EQ(rig.idle.last_timeout_ms, 1000);
   rig.clock.ms = now + 1000 + 300;
-  s.port.last_reopen_second = now_s();
-  EXPECT_EQ(idle_timeout_ms(s, NO_DEADLINE), 700);
+  s.link.port.last_reopen_second = now_s();
+  EXPECT_EQ(idle_timeout_ms(s.core, NO_DEADLINE), 700);
 }
 
 TEST_F(WakeDeadline, AnIdleLoopAsksForNoTimeLimit) {

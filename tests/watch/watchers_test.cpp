@@ -76,14 +76,14 @@ TEST_F(WatchersTest, LoopSetsPromptSeenForAPromptSplitOverReadsAndClearsItNextPa
   register_program_watchers(rig.s());
   peer.say("  \r");
   ASSERT_TRUE(terminal_pass(rig.s()));
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
   peer.say(">> ");
   peer.max_chunk = 2;
   ASSERT_TRUE(terminal_pass(rig.s()));
-  EXPECT_TRUE(rig.s().prompt_seen);
+  EXPECT_TRUE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.console.screen, "  \r>>");
   ASSERT_TRUE(terminal_pass(rig.s()));
-  EXPECT_FALSE(rig.s().prompt_seen);
+  EXPECT_FALSE(rig.s().link.prompt_seen);
 }
 
 TEST_F(WatchersTest, CallbackResultOfQuitEndsTheLoop) {
