@@ -1,7 +1,7 @@
 # Short commands; CMake presets do the work.
 .PHONY: all build demo test test-release test-asan windows-test fuzz fuzz-smoke bench bench-quick format clean \
 	package windows-package demo-remote soak soak-smoke soak-remote soak-remote-smoke windows-soak \
-	vm-smoke vm-test
+	vm-smoke vm-test vm-bench
 
 # Installs what a target needs on Debian/Ubuntu when missing; PREREQS=true skips the check.
 PREREQS ?= tools/install-prereqs.sh
@@ -76,6 +76,11 @@ vm-smoke: build
 vm-test: build
 	$(PREREQS) vm
 	python3 tools/vm/vm_test.py --build build/release --test full --timeout 900
+
+# Paced transfers through each guest driver against the same on a host pty, as ratios.
+vm-bench: build
+	$(PREREQS) vm
+	python3 tools/vm/vm_test.py --build build/release --test bench --timeout 600
 
 # Cross build for Windows, unit tests under Wine, and dravel.exe on Wine's COM port against krvbsim.
 windows-test:

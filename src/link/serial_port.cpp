@@ -5,6 +5,7 @@
 #include "base/signal_flag.h"
 #include "core/console_out.h"
 #include "link/link.h"
+#include "link/monitor_bytes.h"
 
 namespace dravel {
 
@@ -48,8 +49,15 @@ platform::OpenResult SerialPort::reopen() {
     lost_ = false;
     lost_reason_.clear();
     unread_.clear();
+    clear_echoed_line(r);
   }
   return r;
+}
+
+void SerialPort::clear_echoed_line(const platform::OpenResult& r) {
+  // The board took its own echoed text as typed: a Ctrl-C empties its command line, so the
+  // first command is not appended to a stray prompt.
+  if (r.echoed) serial_write_byte(*this, BREAK);
 }
 
 void serial_open(Link& link, const std::string& name, long baud) {
@@ -61,6 +69,7 @@ void serial_open(Link& link, const std::string& name, long baud) {
     return;
   }
   link.port.opened(baud);
+  link.port.clear_echoed_line(r);
   if (!r.warning.empty()) console_printf(link.console(), "warning: %s\n", r.warning.c_str());
 }
 

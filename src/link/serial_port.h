@@ -45,6 +45,8 @@ class SerialPort {
   // A wait on the board was cut by the loss: the monitor is brought out of it on return.
   bool command_cut = false;
   platform::OpenResult reopen();
+  // After an open that found the line echoing (OpenResult::echoed): a Ctrl-C to the board.
+  void clear_echoed_line(const platform::OpenResult& r);
   void close();
 
  private:

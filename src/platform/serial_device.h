@@ -15,6 +15,9 @@ struct OpenResult {
   // The device refused the rate asked for and runs at another (`rate` when known): a run
   // that cannot ask the user ends before anything is sent, so no board sees the wrong speed.
   bool rate_refused = false;
+  // Bytes came in while the line still echoed (a tty's first open after boot): the kernel
+  // may have sent them back before the line went raw, leaving the board a spoiled command line.
+  bool echoed = false;
 };
 
 // BREAK and the modem lines. A BREAK is held from BreakOn to BreakOff: the caller times it,

@@ -106,6 +106,28 @@ struct Session {
   }
 };
 
+// A first open after boot may echo the board's banner back before the line goes raw: the
+// board's command line is emptied before anything else is sent, at open and at reopen.
+TEST(LinkLoss, AnOpenThatEchoedSendsCtrlCFirst) {
+  ScriptedPeer peer;
+  Rig rig{peer};
+  rig.serial.echo_at_open = true;
+  rig.s().options.device = "/dev/board";
+  rig.open_port();
+  rig.console.type("a");
+  ASSERT_TRUE(rig.pass_until([&] { return rig.serial.wire_out.size() >= 2; }));
+  EXPECT_EQ(rig.serial.wire_out,
+            "\x03"
+            "a");
+  rig.serial.unplug();
+  ASSERT_TRUE(rig.pass_until([&] { return shows(rig, "serial device lost"); }));
+  rig.serial.plug_in();
+  ASSERT_TRUE(rig.pass_until([&] { return shows(rig, "serial device back"); }));
+  EXPECT_EQ(rig.serial.wire_out,
+            "\x03"
+            "a\x03");
+}
+
 TEST(LostMidCommand, EveryWaitOnTheBoardFailsAtOnce) {
   TempDir dir;
   std::string bin = dir.write("image.bin", std::string(0x1000, 'd'));

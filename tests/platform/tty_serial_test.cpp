@@ -54,6 +54,7 @@ TEST(TtySerial, RawEightNoneOneLineThatPassesEveryByte) {
   OpenResult r = serial.open(pty.path, 115200);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.warning, "");
+  EXPECT_FALSE(r.echoed);  // cooked, but nothing came in
 
   termios t{};
   ASSERT_EQ(::tcgetattr(pty.slave, &t), 0);
@@ -118,7 +119,9 @@ TEST(TtySerial, WhatArrivedBeforeTheOpenIsNeitherEchoedNorRead) {
   ASSERT_EQ(::poll(&p, 1, 2000), 1);  // the line discipline has taken it, and echoed it
 
   TtySerial serial;
-  ASSERT_TRUE(serial.open(pty.path, 115200).ok);
+  const OpenResult r = serial.open(pty.path, 115200);
+  ASSERT_TRUE(r.ok);
+  EXPECT_TRUE(r.echoed);  // the caller clears the board's line
   EXPECT_EQ(pty.read_master().find("banner"), std::string::npos);
   std::uint8_t buf[64];
   EXPECT_EQ(serial.read(buf, sizeof buf), 0);

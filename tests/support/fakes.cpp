@@ -112,7 +112,9 @@ platform::OpenResult PeerSerial::open(const std::string& path, long baud) {
   if (fail_open) return {false, "No such file or directory", ""};
   open_ = true;
   unplugged_ = false;
-  return {true, "", ""};
+  platform::OpenResult r{true, "", ""};
+  r.echoed = echo_at_open;
+  return r;
 }
 
 long PeerSerial::read(std::uint8_t* buf, std::size_t max) {

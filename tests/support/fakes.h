@@ -145,6 +145,7 @@ class PeerSerial : public platform::SerialDevice {
   std::string wire_out;  // host to target, in order
   std::string wire_in;   // target to host, as read
   int writes = 0;
+  bool echo_at_open = false;  // opens report bytes echoed before the line went raw
 
   platform::OpenResult open(const std::string& path, long baud) override;
   void close() override { open_ = false; }

@@ -173,6 +173,11 @@ OpenResult TtySerial::open(const std::string& path, long baud) {
   // What came while the line still echoed (a cooked tty: the first open after boot or after
   // an adapter appears) is dropped, with any echo of it not yet sent: the board's new output
   // starts from here. A line that was raw already (a simulator's pty) took its bytes as sent.
+  // Raw now, so the count is every byte the line discipline holds, each one echoed if ECHO was
+  // on: no program can close that window (the tty is cooked until its first tcsetattr), so the
+  // caller is told and clears the board's command line.
+  int held = 0;
+  result.echoed = (old.c_lflag & ECHO) != 0 && ::ioctl(fd, TIOCINQ, &held) == 0 && held > 0;
   if ((old.c_lflag & (ECHO | ICANON)) != 0) ::tcflush(fd, TCIOFLUSH);
 
   errno = 0;
