@@ -343,7 +343,8 @@ class Bed:
 
 def host_times(args, data):
     """The bench's transfers on a pty of this host, against a krvbsim paced as the guest's."""
-    scripts = {"dload": f"local dload {data}/r64k.bin {ADDR:x}\n",
+    scripts = {"start": "local exit 0\n",
+               "dload": f"local dload {data}/r64k.bin {ADDR:x}\n",
                "dsave": f"local dsave {{out}} {ADDR:x} 10000\n",
                "srec": f"local load {data}/r16k.mot\nlocal wait-prompt\n"}
     work = tempfile.mkdtemp(prefix="dravel-vm-host-")

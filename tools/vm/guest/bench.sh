@@ -10,6 +10,7 @@ timed() { # NAME DEVICE SCRIPT-TEXT
 }
 for d in usb:$USB uart:$UART; do
   tag=${d%%:*} dev=${d#*:}
+  timed "$tag start" "$dev" "local exit 0\n"
   timed "$tag dload" "$dev" "local dload /data/r64k.bin $ADDR\n"
   timed "$tag dsave" "$dev" "local dsave /tmp/b.out $ADDR 10000\n"
   check "$tag dsave exact" cmp -s /tmp/b.out /data/r64k.bin
