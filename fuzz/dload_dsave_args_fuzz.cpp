@@ -13,12 +13,14 @@
 
 namespace {
 
-int run(int (*command)(dravel::Link&, char*), const std::uint8_t* text, std::size_t size) {
+// -1 for a command that failed, 0 for one that did its work, 1 after ESC, 2 another exit.
+int run(dravel::CommandResult (*command)(dravel::Link&, char*), const std::uint8_t* text,
+        std::size_t size) {
   dravel::fuzz::Rig rig;
   std::vector<char> argument(text, text + size);
   argument.push_back('\0');
   try {
-    return command(rig.s().link, argument.data());
+    return command(rig.s().link, argument.data()).ok() ? 0 : -1;
   } catch (const dravel::ProgramExit& e) {
     return e.status == 1 ? 1 : 2;
   }

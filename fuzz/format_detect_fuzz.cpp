@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/program_exit.h"
 #include "fuzz_platform.h"
@@ -51,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   dravel::fuzz::Rig rig;
   dravel::State& s = rig.s();
 
-  dravel::LoadFormat format = dravel::detect_format(s.link, path);
+  std::string why;
+  dravel::LoadFormat format = dravel::detect_format(path, why);
   if (format != expected_format(data, size)) std::abort();
 
   std::uint8_t raw[dravel::EXE_HEADER_READ] = {};

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   a.top = std::move(frame);
   a.auto_depth = 1;
   try {
-    if (dravel::script_next_line(s) != 0) return 0;
+    if (!dravel::script_next_line(s)) return 0;
     for (int step = 0; step < STEP_LIMIT && a.active(); ++step) {
       const char* line = a.current_line;
       if (std::memchr(line, '\0', dravel::SCRIPT_LINE_SIZE) == nullptr) std::abort();
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expected += '\r';
       }
       rig.serial.written.clear();
-      int result = dravel::script_run_line(s);
+      const dravel::Outcome result = dravel::script_run_line(s);
       while (s.link.tx.count > 0) dravel::tx_send_one(s.link.tx, s.link.port);
       if (!local && !s.core.abort_flag && rig.serial.written != expected) std::abort();
       if (dravel::script_advance(s, result, true)) break;

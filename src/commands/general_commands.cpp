@@ -6,6 +6,7 @@
 #include "core/console_out.h"
 #include "core/core.h"
 #include "core/keyboard.h"
+#include "core/system_reason.h"
 #include "core/waits.h"
 #include "link/link.h"
 
@@ -15,7 +16,7 @@ namespace {
 constexpr std::uint8_t CTRL_U = 0x15;
 }  // namespace
 
-int help_key(Core& core) {
+CommandResult help_key(Core& core) {
   platform::Console& c = core.console();
   console_write(c, KEY_MAP_SCREEN);
   console_write(c, MORE_QUESTION);
@@ -26,69 +27,70 @@ int help_key(Core& core) {
   } else {
     console_printf(c, "%c\r\n", k);
   }
-  return 0;
+  return CommandResult::done();
 }
 
-int help_local(platform::Console& console) {
+CommandResult help_local(platform::Console& console) {
   console_write(console, LONG_HELP_SCREEN);
-  return 0;
+  return CommandResult::done();
 }
 
-int helpf9_local(platform::Console& console) {
+CommandResult helpf9_local(platform::Console& console) {
   console_write(console, F9_HELP_SCREEN);
-  return 0;
+  return CommandResult::done();
 }
 
-int helpf10_local(platform::Console& console) {
+CommandResult helpf10_local(platform::Console& console) {
   console_write(console, F10_HELP_SCREEN);
-  return 0;
+  return CommandResult::done();
 }
 
 // The interpreter's own messages show in the console; its result does not matter here. A
 // batch run's command gets what is left of --timeout, so a command that never ends cannot
 // outlast it; that limit or a signal ends the run as soon as the command is over.
-int dos_local(Core& core, char* argument) {
+CommandResult dos_local(Core& core, char* argument) {
   core.io.shell.run(skip_blanks(argument), run_time_left_ms(core));
   end_run_if_asked(core);
-  return 0;
+  return CommandResult::done();
 }
 
-int log_stop_key(LogFile& log, platform::Console& console) {
+CommandResult log_stop_key(LogFile& log, platform::Console& console) {
   console_write(console, "log off\n\r");
   log.close();
-  return 0;
+  return CommandResult::done();
 }
 
-int log_local(LogFile& log, platform::Console& console, platform::Files& files, char* argument) {
+CommandResult log_local(LogFile& log, platform::Console& console, platform::Files& files,
+                        char* argument) {
   log.close();
   const char* name = skip_blanks(argument);
-  if (*name == '\0') return 0;
+  if (*name == '\0') return CommandResult::done();
   bool append = files.exists(name);
-  if (!log.open(name, append ? "a" : "w")) {
-    console_printf(console, "\"%s\" can't open\n\r", name);
-    return 0;
-  }
+  // Logging stays off; a script goes on as it always has.
+  if (!log.open(name, append ? "a" : "w"))
+    return CommandResult::done(
+        format_text("\"%s\" can't open: %s\n\r", name, open_failure().c_str()));
   console_printf(console, append ? "start log append into \"%s\"\n\r" : "start log into \"%s\"\n\r",
                  name);
-  return 0;
+  return CommandResult::done();
 }
 
 // The monitor hears of every switch; the local prompt then waits for its next prompt.
-int edit_toggle(bool& edit_mode, Link& link) {
+CommandResult edit_toggle(bool& edit_mode, Link& link) {
   edit_mode = !edit_mode;
   tx_enqueue(link.tx, CTRL_U);
   link.prompt_seen = false;
-  return 0;
+  return CommandResult::done();
 }
 
-int beep_local(platform::Console& console) {
+CommandResult beep_local(platform::Console& console) {
   console_write(console, "\a");
-  return 0;
+  return CommandResult::done();
 }
 
-int echo_local(platform::Console& console, char* argument) {
+CommandResult echo_local(platform::Console& console, char* argument) {
   console_printf(console, "%s\n\r", argument);
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

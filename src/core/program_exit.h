@@ -5,8 +5,6 @@
 
 namespace dravel {
 
-inline constexpr int QUIT_RESULT = 255;
-
 struct ProgramExit {
   int status;
 };

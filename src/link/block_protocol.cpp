@@ -51,9 +51,12 @@ std::uint8_t read_payload(Link& link, std::uint8_t* payload) {
 }  // namespace
 
 // Byte by byte, as the monitor has always been sent it: nine bytes once per transfer.
+std::string transfer_stopped_text() {
+  return format_text("\r\ntransfer stopped: a packet went bad %d times in a row\n\r", PACKET_TRIES);
+}
+
 void say_transfer_stopped(Link& link) {
-  console_printf(link.console(), "\r\ntransfer stopped: a packet went bad %d times in a row\n\r",
-                 PACKET_TRIES);
+  console_write(link.console(), transfer_stopped_text());
 }
 
 int send_transfer_header(Link& link, std::uint32_t address, std::uint32_t count) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace dravel {
 
@@ -18,6 +19,7 @@ int send_transfer_header(Link& link, std::uint32_t address, std::uint32_t count)
 int send_packets(Link& link, const std::uint8_t* data, std::int32_t length);
 int receive_packets(Link& link, std::uint8_t* buffer, std::int32_t length);
 // The message for a transfer ended by a packet that kept going bad.
+std::string transfer_stopped_text();
 void say_transfer_stopped(Link& link);
 
 }  // namespace dravel

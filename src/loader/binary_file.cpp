@@ -5,10 +5,6 @@
 
 namespace dravel {
 
-std::string open_failure() {
-  return errno != 0 ? std::strerror(errno) : "cannot be opened";
-}
-
 std::int64_t binary_file_size(std::FILE* f) {
   long here = std::ftell(f);
   if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <string>
+
+#include "core/system_reason.h"
 
 namespace dravel {
 
@@ -15,9 +16,6 @@ using BinaryFile = std::unique_ptr<std::FILE, FileCloser>;
 inline BinaryFile open_binary(const char* name) {
   return BinaryFile(std::fopen(name, "rb"));
 }
-
-// Why the last open failed, as the system says it: follows a "Can't open" message.
-std::string open_failure();
 
 // Size in bytes, or -1; the read position is kept.
 std::int64_t binary_file_size(std::FILE* f);

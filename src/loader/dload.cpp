@@ -27,25 +27,24 @@ struct DloadPair {
   std::uint32_t address;
 };
 
-// An image to send: a readable file whose size fits the header's 32-bit count. Says why not.
-BinaryFile open_image(Link& link, const char* name, std::int64_t& size) {
+// An image to send: a readable file whose size fits the header's 32-bit count. Else null,
+// and `why` says why.
+BinaryFile open_image(const char* name, std::int64_t& size, std::string& why) {
   std::error_code ec;
+  const char* problem = nullptr;
+  std::string reason;
+  BinaryFile f;
   if (std::filesystem::is_directory(name, ec)) {
-    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name, std::strerror(EISDIR));
-    return nullptr;
+    problem = std::strerror(EISDIR);
+  } else if (f = open_binary(name); !f) {
+    reason = open_failure();
+    problem = reason.c_str();
+  } else if (size = binary_file_size(f.get()); size < 0 || size > MAX_IMAGE_SIZE) {
+    problem = size < 0 ? "its size cannot be read" : "larger than 4 GiB";
   }
-  BinaryFile f = open_binary(name);
-  if (!f) {
-    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name, open_failure().c_str());
-    return nullptr;
-  }
-  size = binary_file_size(f.get());
-  if (size < 0 || size > MAX_IMAGE_SIZE) {
-    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name,
-                   size < 0 ? "its size cannot be read" : "larger than 4 GiB");
-    return nullptr;
-  }
-  return f;
+  if (problem == nullptr) return f;
+  why = format_text("Can't open \"%s\": %s\n\r", name, problem);
+  return nullptr;
 }
 
 bool is_hex_digit(char c) {
@@ -54,7 +53,7 @@ bool is_hex_digit(char c) {
 
 }  // namespace
 
-int dload_command(Link& link, char* argument) {
+CommandResult dload_command(Link& link, char* argument) {
   DloadPair pairs[MAX_DLOAD_PAIRS];
   int count = 0;
   char* p = skip_blanks(argument);
@@ -70,37 +69,40 @@ int dload_command(Link& link, char* argument) {
       errno = 0;
       address = std::strtoull(p, nullptr, 16);
     }
-    if (!is_hex_digit(*p) || errno == ERANGE || address > 0xFFFFFFFFULL) {
-      console_printf(link.console(), "\"%s\" file address missing\n", name);
-      return -1;
-    }
+    if (!is_hex_digit(*p) || errno == ERANGE || address > 0xFFFFFFFFULL)
+      return CommandResult::failed(format_text("\"%s\" file address missing\n", name));
     pairs[count++] = {name, static_cast<std::uint32_t>(address)};
     p = skip_blanks(find_blank(p));
   }
-  if (count == 0) return -1;
+  if (count == 0) return CommandResult::failed();
   // Every file must open, and fit below 4 GiB at its address, before binary mode.
   for (int i = 0; i < count; ++i) {
     std::int64_t size = 0;
-    if (!open_image(link, pairs[i].name, size)) return -1;
+    std::string why;
+    if (!open_image(pairs[i].name, size, why)) return CommandResult::failed(why);
     LoadImage image;
     image.pieces.push_back({pairs[i].address, static_cast<std::uint32_t>(size), 0, ""});
     if (std::string problem = image_problem(pairs[i].name, image, static_cast<std::uint64_t>(size));
-        !problem.empty()) {
-      console_write(link.console(), problem);
-      return -1;
-    }
+        !problem.empty())
+      return CommandResult::failed(problem);
   }
   BinarySession session(link, BinaryDirection::TO_BOARD);
   for (int i = 0; i < count; ++i)
-    if (dload_file(link, session, pairs[i].name, pairs[i].address) == -1) return -1;
-  return 0;
+    if (!dload_file(link, session, pairs[i].name, pairs[i].address)) return CommandResult::failed();
+  return CommandResult::done();
 }
 
-int dload_file(Link& link, BinarySession& session, const char* name, std::uint32_t address) {
+// Messages here are said at once: the session is still open, and a lost line would unwind
+// through it before a result could be printed.
+bool dload_file(Link& link, BinarySession& session, const char* name, std::uint32_t address) {
   console_printf(link.console(), "dload [%s]\n", name);
   std::int64_t file_size = 0;
-  BinaryFile f = open_image(link, name, file_size);
-  if (!f) return -1;
+  std::string why;
+  BinaryFile f = open_image(name, file_size, why);
+  if (!f) {
+    console_write(link.console(), why);
+    return false;
+  }
   const auto size = static_cast<std::uint32_t>(file_size);
   console_printf(link.console(), "%s  address:%08lx-%08lx size:%06lx  ", name,
                  static_cast<unsigned long>(address),
@@ -108,11 +110,11 @@ int dload_file(Link& link, BinarySession& session, const char* name, std::uint32
                  static_cast<unsigned long>(size));
   send_transfer_header(link, address, size);
   const TransferProgress progress{link, true, link.clock().seconds()};
-  if (link.core.abort_flag) return -1;
+  if (link.core.abort_flag) return false;
   const PieceSent sent = send_piece_data(link, f.get(), size, progress);
   if (sent.stopped) {
     session.give_up();
-    return -1;
+    return false;
   }
   if (sent.ran_short) {
     console_printf(link.console(),
@@ -120,9 +122,9 @@ int dload_file(Link& link, BinarySession& session, const char* name, std::uint32
                    "as zeros\n\r",
                    name, static_cast<unsigned long>(sent.read), static_cast<unsigned long>(size),
                    sent.read_errno != 0 ? std::strerror(sent.read_errno) : "file shortened");
-    return -1;
+    return false;
   }
-  return link.core.abort_flag ? -1 : 0;
+  return !link.core.abort_flag;
 }
 
 }  // namespace dravel

@@ -62,7 +62,8 @@ bool take_file_name(const char* word, char (&name)[DSAVE_NAME_SIZE]) {
 
 // Until kept, dsave's output is dropped when the command ends early (the device lost, ESC, a
 // write that failed): the file under the name stays as it was, so a dump that exists is a
-// whole one. Only a device or a FIFO, written in place, can be left incomplete.
+// whole one. Only a device or a FIFO, written in place, can be left incomplete. A failure
+// that returns takes the message with its own (`drop`); one that unwinds gets it here.
 class PartialOutput {
  public:
   PartialOutput(Link& link, const char* name, platform::ReplacingFile& file)
@@ -70,44 +71,42 @@ class PartialOutput {
   PartialOutput(const PartialOutput&) = delete;
   PartialOutput& operator=(const PartialOutput&) = delete;
   ~PartialOutput() {
-    if (kept_) return;
+    if (!done_) console_write(link_.console(), drop());
+  }
+  void keep() { done_ = true; }
+  std::string drop() {
+    done_ = true;
     file_.discard();
-    console_printf(
-        link_.console(),
+    return format_text(
         file_.in_place() ? "\"%s\" is incomplete\n\r" : "\"%s\" incomplete, not saved\n\r", name_);
   }
-  void keep() { kept_ = true; }
 
  private:
   Link& link_;
   const char* name_;
   platform::ReplacingFile& file_;
-  bool kept_ = false;
+  bool done_ = false;
 };
 
 }  // namespace
 
-int dsave_command(Link& link, char* argument) {
+CommandResult dsave_command(Link& link, char* argument) {
   const std::int64_t start = link.clock().seconds();
   char* words[3] = {};
   char name[DSAVE_NAME_SIZE];
   std::uint32_t address = 0;
   std::uint32_t size_word = 0;
   if (split_at_spaces(argument, words, 3) < 3 || !take_file_name(words[0], name) ||
-      !parse_hex_word(words[1], address) || !parse_hex_word(words[2], size_word)) {
-    console_write(link.console(), "filename adr size\n");
-    return -1;
-  }
+      !parse_hex_word(words[1], address) || !parse_hex_word(words[2], size_word))
+    return CommandResult::failed("filename adr size\n");
   // A size of 0x80000000 or more counts as negative: nothing is read.
   const auto size = static_cast<std::int32_t>(size_word);
 
   // Created before binary mode, so a bad name leaves the monitor untouched.
   platform::ReplacingFile out;
-  if (!out.open(name)) {
-    console_printf(link.console(), "Can't create \"%s\": %s\n\r", name,
-                   std::strerror(out.error_number()));
-    return -1;
-  }
+  if (!out.open(name))
+    return CommandResult::failed(
+        format_text("Can't create \"%s\": %s\n\r", name, std::strerror(out.error_number())));
   PartialOutput partial(link, name, out);
 
   std::vector<std::uint8_t> buffer(TRANSFER_BUFFER_SIZE);
@@ -144,17 +143,14 @@ int dsave_command(Link& link, char* argument) {
       if (!write_failed) partial.keep();
     }
   }  // the monitor leaves binary mode here, on every path
-  if (stopped) {
-    say_transfer_stopped(link);
-    return -1;
-  }
-  if (write_failed) {
-    console_printf(link.console(), "Can't write \"%s\": %s\n\r", name,
-                   write_errno != 0 ? std::strerror(write_errno) : "write failed");
-    return -1;
-  }
+  if (stopped) return CommandResult::failed(transfer_stopped_text() + partial.drop());
+  if (write_failed)
+    return CommandResult::failed(
+        format_text("Can't write \"%s\": %s\n\r", name,
+                    write_errno != 0 ? std::strerror(write_errno) : "write failed") +
+        partial.drop());
   console_printf(link.console(), "%ld(sec)\n", static_cast<long>(link.clock().seconds() - start));
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

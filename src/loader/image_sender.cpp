@@ -85,8 +85,8 @@ PieceSent send_piece_data(Link& link, std::FILE* file, std::uint32_t size,
   return r;
 }
 
-int send_load_image(Link& link, std::FILE* file, const char* name, const LoadImage& image,
-                    int verbose) {
+CommandResult send_load_image(Link& link, std::FILE* file, const char* name, const LoadImage& image,
+                              int verbose) {
   const TransferProgress progress{link, verbose != 0, link.clock().seconds()};
   bool failed = false;
   {
@@ -108,9 +108,9 @@ int send_load_image(Link& link, std::FILE* file, const char* name, const LoadIma
       if (link.core.abort_flag || sent.stopped) break;
     }
   }
-  if (link.core.abort_flag || failed) return -1;
+  if (link.core.abort_flag || failed) return CommandResult::failed();
   start_registers(link, image, verbose);
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

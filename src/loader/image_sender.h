@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/command_result.h"
 #include "loader/load_image.h"
 
 namespace dravel {
@@ -36,8 +37,9 @@ PieceSent send_piece_data(Link& link, std::FILE* file, std::uint32_t size,
                           const TransferProgress& progress);
 
 // In one binary session: each piece after its transfer header; then, when everything went,
-// the registers. -1 on ESC, a short file or a transfer stopped.
-int send_load_image(Link& link, std::FILE* file, const char* name, const LoadImage& image,
-                    int verbose);
+// the registers. Failed on ESC, a short file or a transfer stopped, each said while the
+// session still ran.
+CommandResult send_load_image(Link& link, std::FILE* file, const char* name, const LoadImage& image,
+                              int verbose);
 
 }  // namespace dravel

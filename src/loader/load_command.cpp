@@ -35,10 +35,10 @@ void queue_text(Link& link, const char* text) {
 
 }  // namespace
 
-LoadFormat detect_format(Link& link, const char* name) {
+LoadFormat detect_format(const char* name, std::string& why) {
   BinaryFile f = open_binary(name);
   if (!f) {
-    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name, open_failure().c_str());
+    why = format_text("Can't open \"%s\": %s\n\r", name, open_failure().c_str());
     return FORMAT_UNKNOWN;
   }
   unsigned char head[MAGIC_BYTES] = {};
@@ -54,6 +54,10 @@ LoadFormat detect_format(Link& link, const char* name) {
 
 bool load_file_readable(Link& link, const char* name) {
   return link.core.io.files.exists(name) && link.core.io.files.readable(name);
+}
+
+std::string not_found(const char* name) {
+  return format_text(" \"%s\" not found\a\n\r", name);
 }
 
 ImageResult read_executable(LoadFormat format, const char* name, std::FILE* f, std::uint64_t size) {
@@ -75,55 +79,42 @@ ImageResult read_executable(LoadFormat format, const char* name, std::FILE* f, s
 namespace {
 
 // Nothing goes to the board until the whole file is known to be loadable.
-int load_executable(Link& link, LoadFormat format, const char* name, int level) {
+CommandResult load_executable(Link& link, LoadFormat format, const char* name, int level) {
   BinaryFile file = open_binary(name);
-  if (!file) {
-    console_printf(link.console(), "Can't open \"%s\": %s\n\r", name, open_failure().c_str());
-    return -1;
-  }
+  if (!file)
+    return CommandResult::failed(
+        format_text("Can't open \"%s\": %s\n\r", name, open_failure().c_str()));
   const std::int64_t size = binary_file_size(file.get());
-  if (size < 0) {
-    console_printf(link.console(), "\"%s\" cannot be read\n\r", name);
-    return -1;
-  }
+  if (size < 0) return CommandResult::failed(format_text("\"%s\" cannot be read\n\r", name));
   const ImageResult r = read_executable(format, name, file.get(), static_cast<std::uint64_t>(size));
-  if (!r.ok) {
-    console_write(link.console(), r.message);
-    return -1;
-  }
+  if (!r.ok) return CommandResult::failed(r.message);
   return send_load_image(link, file.get(), name, r.image, level);
 }
 
 }  // namespace
 
-int load_file(Link& link, const char* name, int level) {
-  if (name[0] == '\0') return -1;
-  if (!load_file_readable(link, name)) {
-    console_printf(link.console(), " \"%s\" not found\a\n\r", name);
-    return -1;
-  }
-  int result;
-  switch (LoadFormat format = detect_format(link, name)) {
+CommandResult load_file(Link& link, const char* name, int level) {
+  if (name[0] == '\0') return CommandResult::failed();
+  if (!load_file_readable(link, name)) return CommandResult::failed(not_found(name));
+  std::string why;
+  switch (LoadFormat format = detect_format(name, why)) {
     case FORMAT_SREC:
-      if (!srec_file_sound(link.console(), name)) return -1;
+      if (std::string refusal = srec_file_refusal(name); !refusal.empty())
+        return CommandResult::failed(refusal);
       queue_text(link, "ld2\r");
-      result = srec_send(link, name, level);
-      break;
+      return srec_send(link, name, level);
     case FORMAT_EXE:
     case FORMAT_COFF:
     case FORMAT_ELF:
-      result = load_executable(link, format, name, level);
-      break;
+      return load_executable(link, format, name, level);
     default:
-      console_printf(link.console(), " \"%s\" unknown format\a\n\r", name);
-      return -1;
+      return CommandResult::failed(why + format_text(" \"%s\" unknown format\a\n\r", name));
   }
-  return result == -1 ? -1 : 0;
 }
 
-int load_command(Link& link, char* argument) {
+CommandResult load_command(Link& link, char* argument) {
   char* p = skip_blanks(argument);
-  if (*p == '\0') return 0;
+  if (*p == '\0') return CommandResult::done();
   int level = DEFAULT_LEVEL;
   for (const LoadOption& o : LOAD_OPTIONS) {
     std::size_t len = std::strlen(o.text);
@@ -141,10 +132,10 @@ int load_command(Link& link, char* argument) {
       *end = '\0';
       ++p;
     }
-    if (load_file(link, name, level) == -1) return -1;
+    if (CommandResult r = load_file(link, name, level); !r.ok()) return r;
     p = skip_blanks(p);
   }
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

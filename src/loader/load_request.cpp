@@ -53,8 +53,8 @@ NameRead read_monitor_name(Link& link, std::string& name) {
 
 }  // namespace
 
-int load_request_callback(Link& link, HistoryList& history, const std::string& load_dir,
-                          int from_monitor) {
+CommandResult load_request_callback(Link& link, HistoryList& history, const std::string& load_dir,
+                                    int from_monitor) {
   std::string name;
   if (from_monitor == 0) {
     char line[PROMPT_CAPACITY + 1] = {};
@@ -66,28 +66,26 @@ int load_request_callback(Link& link, HistoryList& history, const std::string& l
         break;
       case NameRead::TOO_LONG:
         tx_enqueue(link.tx, BREAK);
-        console_printf(link.console(), "\n\rfile name from the monitor longer than %d bytes\a\n\r",
-                       MONITOR_NAME_LIMIT);
-        return -1;
+        return CommandResult::failed(format_text(
+            "\n\rfile name from the monitor longer than %d bytes\a\n\r", MONITOR_NAME_LIMIT));
       case NameRead::ABORTED:
         // abort_flag stays set: the loop then breaks and ends as ESC always does.
         tx_enqueue(link.tx, BREAK);
-        return -1;
+        return CommandResult::failed();
     }
   }
   // The name is one piece of text; only leading blanks go, so the file tested is the one sent.
   const char* file = skip_blanks(name.c_str());
   if (*file == '\0') {
     tx_enqueue(link.tx, BREAK);
-    return -1;
+    return CommandResult::failed();
   }
   if (from_monitor != 0) return send_board_file(link, load_dir, file);
   if (!load_file_readable(link, file)) {
     tx_enqueue(link.tx, BREAK);
-    console_printf(link.console(), " \"%s\" not found\a\n\r", file);
-    return -1;
+    return CommandResult::failed(not_found(file));
   }
-  return srec_send(link, file, 1) == -1 ? -1 : 0;
+  return srec_send(link, file, 1);
 }
 
 }  // namespace dravel

@@ -8,19 +8,19 @@
 
 namespace dravel {
 
-bool srec_file_sound(platform::Console& console, const char* name, TextReader& file) {
+std::string srec_file_refusal(const char* name, TextReader& file) {
   const SrecFileProblem p = srec_file_problem(file);
-  if (p.line == 0) return true;
-  console_printf(console, "\"%s\" is not S-format file\n\r", name);
+  if (p.line == 0) return {};
+  std::string why = format_text("\"%s\" is not S-format file\n\r", name);
   // By text: a literal's address may differ between translation units.
   if (p.line > 1 || std::strcmp(p.reason, SREC_NO_START) != 0)
-    console_printf(console, " line %d %s\n\r", p.line, p.reason);
-  return false;
+    why += format_text(" line %d %s\n\r", p.line, p.reason);
+  return why;
 }
 
-bool srec_file_sound(platform::Console& console, const char* name) {
+std::string srec_file_refusal(const char* name) {
   TextReader file;
-  return !file.open(name) || srec_file_sound(console, name, file);
+  return file.open(name) ? srec_file_refusal(name, file) : std::string();
 }
 
 }  // namespace dravel

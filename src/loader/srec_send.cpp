@@ -5,6 +5,7 @@
 
 #include "core/console_out.h"
 #include "core/keyboard.h"
+#include "core/system_reason.h"
 #include "core/text_reader.h"
 #include "core/waits.h"
 #include "link/link.h"
@@ -69,18 +70,19 @@ void queue_line(Link& link, const char* line) {
 
 }  // namespace
 
-int srec_send(Link& link, const char* name, int verbose, std::FILE* opened) {
+CommandResult srec_send(Link& link, const char* name, int verbose, std::FILE* opened) {
   TextReader file;
   if (opened != nullptr ? !file.adopt(opened) : !file.open(name)) {
-    console_printf(link.console(), "\"%s\" can't open\n\r", name);
+    std::string why = format_text("\"%s\" can't open: %s\n\r", name, open_failure().c_str());
     tx_enqueue(link.tx, BREAK);
-    return -1;
+    return CommandResult::failed(why);
   }
   long file_size = file.size();
   char line[SREC_LINE_MAX + 1];
-  if (!srec_file_sound(link.console(), name, file) || !file.read_line(line, sizeof line)) {
+  std::string refusal = srec_file_refusal(name, file);
+  if (!refusal.empty() || !file.read_line(line, sizeof line)) {
     tx_enqueue(link.tx, BREAK);
-    return -1;
+    return CommandResult::failed(refusal);
   }
 
   link.prompt_seen = false;
@@ -107,23 +109,21 @@ int srec_send(Link& link, const char* name, int verbose, std::FILE* opened) {
   }
 
   if (link.core.abort_flag) {
-    console_printf(link.console(), " \"%s\" %d sent\n\r send abort\n\r", name, lines);
     link.core.abort_flag = false;
     tx_enqueue(link.tx, BREAK);
-    return -1;
+    return CommandResult::failed(format_text(" \"%s\" %d sent\n\r send abort\n\r", name, lines));
   }
   if (file.error()) {
-    console_printf(link.console(), " \"%s\" %d sent\n\r send error :%s\n\rabort !\n\r", name, lines,
-                   std::strerror(file.error_number()));
     tx_enqueue(link.tx, BREAK);
-    return -1;
+    return CommandResult::failed(format_text(" \"%s\" %d sent\n\r send error :%s\n\rabort !\n\r",
+                                             name, lines, std::strerror(file.error_number())));
   }
   if (verbose != 0) {
     console_printf(link.console(), "\r%d lines,  %d sec.", lines,
                    static_cast<int>(link.clock().seconds() - start));
     console_printf(link.console(), "\n\r\"%s\" send ", name);
   }
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdio>
 
+#include "core/command_result.h"
+
 namespace dravel {
 
 class Link;
@@ -17,7 +19,8 @@ inline constexpr int SREC_TIMEOUT_SECONDS = 4;
 // idle wait is followed by both.
 inline constexpr int SREC_READS_PER_LOOK = 16;
 
-// `opened`, when given, is the file already open (and checked) under `name`.
-int srec_send(Link& link, const char* name, int verbose, std::FILE* opened = nullptr);
+// `opened`, when given, is the file already open (and checked) under `name`. Every failure
+// queues BREAK; the progress and the summary are printed as the lines go.
+CommandResult srec_send(Link& link, const char* name, int verbose, std::FILE* opened = nullptr);
 
 }  // namespace dravel

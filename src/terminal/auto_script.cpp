@@ -1,6 +1,7 @@
 #include "terminal/auto_script.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -9,7 +10,7 @@
 
 #include "core/console_out.h"
 #include "core/keyboard.h"
-#include "core/program_exit.h"
+#include "core/system_reason.h"
 #include "lineinput/prompted_input.h"
 #include "link/tx_queue.h"
 #include "terminal/command_table.h"
@@ -60,21 +61,21 @@ bool is_local_line(const char* line) {
   return std::strncmp(skip_blanks(line), LOCAL_WORD, LOCAL_WORD_LENGTH) == 0;
 }
 
-int script_next_line(State& s) {
+bool script_next_line(State& s) {
   AutoStack& a = s.autos;
   while (a.active()) {
     if (a.top->file.read_line(a.current_line, SCRIPT_LINE_SIZE)) {
       strip_line_end(a.current_line);
       a.line_waits_prompt = !is_local_line(a.current_line);
-      return 0;
+      return true;
     }
     // End of this script (or a read error): the one below goes on, silently.
     pop_frame(a);
   }
-  return -1;
+  return false;
 }
 
-int script_run_line(State& s) {
+Outcome script_run_line(State& s) {
   AutoStack& a = s.autos;
   a.script_started = false;
   if (is_local_line(a.current_line)) {
@@ -82,29 +83,29 @@ int script_run_line(State& s) {
     char line[SCRIPT_LINE_SIZE];
     std::memcpy(line, a.current_line, sizeof line);
     char* command = skip_blanks(skip_blanks(line) + LOCAL_WORD_LENGTH);
-    if (*command == '\0') return 0;
-    int result = run_local_command(s, command);
-    if (result == -1) {
+    if (*command == '\0') return Outcome::Done;
+    const Outcome outcome = run_local_command(s, command);
+    if (outcome == Outcome::Failed) {
       s.outcome.command_failed = true;
       scripts_stop_all(s);
     }
-    return result;
+    return outcome;
   }
   s.link.prompt_seen = false;
   if (s.core.abort_flag) {
     scripts_stop_all(s);
-    return 0;
+    return Outcome::Done;
   }
   expect_line_sent(s);
   for (int i = 0; i < SCRIPT_SEND_LIMIT && a.current_line[i] != '\0'; ++i)
     tx_enqueue(s.link.tx, static_cast<std::uint8_t>(a.current_line[i]));
   tx_enqueue(s.link.tx, CR);
-  return 0;
+  return Outcome::Done;
 }
 
-bool script_advance(State& s, int result, bool ran_without_waiting) {
+bool script_advance(State& s, Outcome outcome, bool ran_without_waiting) {
   AutoStack& a = s.autos;
-  if (result == QUIT_RESULT) return true;
+  if (outcome == Outcome::Quit) return true;
   if (a.paused()) return false;
   if (a.script_started) {
     a.script_started = false;
@@ -112,7 +113,7 @@ bool script_advance(State& s, int result, bool ran_without_waiting) {
   }
   bool waited = a.line_waits_prompt;
   // After wait-prompt, the next line waits for the prompt whatever its kind.
-  if (script_next_line(s) == 0 && ran_without_waiting && waited) a.line_waits_prompt = true;
+  if (script_next_line(s) && ran_without_waiting && waited) a.line_waits_prompt = true;
   return false;
 }
 
@@ -127,41 +128,35 @@ void scripts_stop_all(State& s) {
   console_write(s.console(), "auto commands all stop\n\r");
 }
 
-int auto_start(State& s, char* argument) {
+CommandResult auto_start(State& s, char* argument) {
   AutoStack& a = s.autos;
-  if (a.auto_depth >= AUTO_DEPTH_LIMIT) {
-    console_write(s.console(), "Too many nest Auto command \n\r");
-    return -1;
-  }
+  if (a.auto_depth >= AUTO_DEPTH_LIMIT)
+    return CommandResult::failed("Too many nest Auto command \n\r");
   const char* name = skip_blanks(argument);
-  if (!s.io.files.exists(name) || !s.io.files.readable(name)) {
-    console_printf(s.console(), " \"%s\" not found\n\r", name);
-    return -1;
-  }
+  if (!s.io.files.exists(name) || !s.io.files.readable(name))
+    return CommandResult::failed(format_text(" \"%s\" not found\n\r", name));
   std::unique_ptr<AutoFrame> frame(new (std::nothrow) AutoFrame);
-  if (!frame) {
-    console_write(s.console(), "Not enough memory for auto command \n\r");
-    return -1;
-  }
+  if (!frame) return CommandResult::failed("Not enough memory for auto command \n\r");
   // A directory opens on some systems but has no lines to read.
-  if (is_directory(name) || !frame->file.open(name)) {
-    console_printf(s.console(), " \"%s\" can't open\n\r", name);
-    return -1;
+  const bool directory = is_directory(name);
+  if (directory || !frame->file.open(name)) {
+    const std::string why = directory ? system_reason(EISDIR) : open_failure();
+    return CommandResult::failed(format_text(" \"%s\" can't open: %s\n\r", name, why.c_str()));
   }
   frame->below = std::move(a.top);
   a.top = std::move(frame);
   ++a.auto_depth;
   script_next_line(s);
   a.script_started = true;
-  return 0;
+  return CommandResult::done();
 }
 
-int auto_again_command(State& s, char*) {
+CommandResult auto_again_command(State& s, char*) {
   if (s.autos.active()) s.autos.top->file.rewind();
-  return 0;
+  return CommandResult::done();
 }
 
-int pause_command(State& s, char* argument) {
+CommandResult pause_command(State& s, char* argument) {
   const char* text = skip_blanks(argument);
   if (*text != '\0')
     console_printf(s.console(), "%s ", text);
@@ -170,19 +165,19 @@ int pause_command(State& s, char* argument) {
   KeyCode k = read_key(s.core);
   console_write(s.console(), "\r\n");
   if (k == key::F3 && s.autos.active()) scripts_stop_all(s);
-  return 0;
+  return CommandResult::done();
 }
 
-int sleep_command(State& s, char* argument) {
+CommandResult sleep_command(State& s, char* argument) {
   int seconds = parse_seconds(argument);
   s.autos.sleep_seconds = seconds > 0 ? seconds : 0;
   s.autos.sleep_start = s.io.clock.seconds();
-  return 0;
+  return CommandResult::done();
 }
 
-int wait_prompt_command(State& s, char*) {
+CommandResult wait_prompt_command(State& s, char*) {
   s.autos.line_waits_prompt = true;
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/command_result.h"
 #include "core/text_reader.h"
 #include "link/monitor_bytes.h"
 #include "terminal/expect_command.h"
@@ -40,18 +41,18 @@ struct AutoStack {
 // A line is local when, after leading white space, it begins with "local".
 bool is_local_line(const char* line);
 
-// 0 when a line was read into current_line, -1 when no script is left.
-int script_next_line(State& s);
-// Runs current_line: a local command's result, else 0.
-int script_run_line(State& s);
-// True when the terminal loop must return (the line's result was QUIT_RESULT).
-bool script_advance(State& s, int result, bool ran_without_waiting);
+// True when a line was read into current_line, false when no script is left.
+bool script_next_line(State& s);
+// Runs current_line: a local command's outcome (its reason printed), else Done.
+Outcome script_run_line(State& s);
+// True when the terminal loop must return (the line's outcome was Quit).
+bool script_advance(State& s, Outcome outcome, bool ran_without_waiting);
 void scripts_stop_all(State& s);
 
-int auto_start(State& s, char* argument);
-int auto_again_command(State& s, char* argument);
-int pause_command(State& s, char* argument);
-int sleep_command(State& s, char* argument);
-int wait_prompt_command(State& s, char* argument);
+CommandResult auto_start(State& s, char* argument);
+CommandResult auto_again_command(State& s, char* argument);
+CommandResult pause_command(State& s, char* argument);
+CommandResult sleep_command(State& s, char* argument);
+CommandResult wait_prompt_command(State& s, char* argument);
 
 }  // namespace dravel

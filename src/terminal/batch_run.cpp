@@ -2,6 +2,7 @@
 
 #include "core/run_outcome.h"
 #include "terminal/auto_script.h"
+#include "terminal/command_table.h"
 #include "terminal/state.h"
 
 namespace dravel {
@@ -20,7 +21,7 @@ bool batch_next_script(State& s) {
   if (r.expect_failed || r.command_failed || r.link_lost) return false;
   while (p.next_script < scripts.size()) {
     std::string name = scripts[p.next_script++];
-    if (auto_start(s, name.data()) == -1) {
+    if (report_result(s, auto_start(s, name.data())) == Outcome::Failed) {
       s.outcome.command_failed = true;
       return false;
     }

@@ -2,7 +2,6 @@
 
 #include "commands/general_commands.h"
 #include "core/console_out.h"
-#include "core/program_exit.h"
 #include "lineinput/prompted_input.h"
 #include "link/monitor_bytes.h"
 #include "loader/dload_dsave.h"
@@ -17,62 +16,62 @@ namespace {
 
 using key::F1, key::F2, key::F3, key::F4, key::F5, key::F8;
 
-int help_key_row(State& s, const CommandRow&) {
+CommandResult help_key_row(State& s, const CommandRow&) {
   return help_key(s.core);
 }
-int quit_key(State& s, const CommandRow&) {
+CommandResult quit_key(State& s, const CommandRow&) {
   s.log_file.printf("local quit\n");
-  return QUIT_RESULT;
+  return CommandResult::quit();
 }
-int log_stop_row(State& s, const CommandRow&) {
+CommandResult log_stop_row(State& s, const CommandRow&) {
   return log_stop_key(s.log_file, s.console());
 }
 // A key that does what the row's word does with nothing after it.
-int as_word(State& s, const CommandRow& row) {
+CommandResult as_word(State& s, const CommandRow& row) {
   char empty[1] = {};
   return row.local_handler(s, empty);
 }
 // F3 stops the scripts that run, else asks for one.
-int auto_key(State& s, const CommandRow& row) {
+CommandResult auto_key(State& s, const CommandRow& row) {
   if (!s.autos.active()) return run_prompted(s, row);
   scripts_stop_all(s);
-  return 0;
+  return CommandResult::done();
 }
 
-int help(State& s, char*) {
+CommandResult help(State& s, char*) {
   return help_local(s.console());
 }
-int helpf9(State& s, char*) {
+CommandResult helpf9(State& s, char*) {
   return helpf9_local(s.console());
 }
-int helpf10(State& s, char*) {
+CommandResult helpf10(State& s, char*) {
   return helpf10_local(s.console());
 }
-int dos(State& s, char* a) {
+CommandResult dos(State& s, char* a) {
   return dos_local(s.core, a);
 }
-int quit(State&, char*) {
-  return QUIT_RESULT;
+CommandResult quit(State&, char*) {
+  return CommandResult::quit();
 }
-int load(State& s, char* a) {
+CommandResult load(State& s, char* a) {
   return load_command(s.link, a);
 }
-int dload(State& s, char* a) {
+CommandResult dload(State& s, char* a) {
   return dload_command(s.link, a);
 }
-int dsave(State& s, char* a) {
+CommandResult dsave(State& s, char* a) {
   return dsave_command(s.link, a);
 }
-int log(State& s, char* a) {
+CommandResult log(State& s, char* a) {
   return log_local(s.log_file, s.console(), s.io.files, a);
 }
-int edittgl(State& s, char*) {
+CommandResult edittgl(State& s, char*) {
   return edit_toggle(s.edit_mode, s.link);
 }
-int beep(State& s, char*) {
+CommandResult beep(State& s, char*) {
   return beep_local(s.console());
 }
-int echo(State& s, char* a) {
+CommandResult echo(State& s, char* a) {
   return echo_local(s.console(), a);
 }
 
@@ -120,37 +119,40 @@ char fold(char c) {
 
 const std::span<const CommandRow> COMMAND_ROWS{ROWS};
 
-int run_prompted(State& s, const CommandRow& row) {
+CommandResult run_prompted(State& s, const CommandRow& row) {
   char line[PROMPT_CAPACITY + 1] = {};
   prompt_line(s.core, s.history, row.prompt, line, PROMPT_CAPACITY);
-  if (row.empty_does_nothing && line[0] == '\0') return 0;
+  if (row.empty_does_nothing && line[0] == '\0') return CommandResult::done();
   if (row.log_word != nullptr) s.log_file.printf("local %s %s\n", row.log_word, line);
   return row.local_handler(s, line);
 }
 
-int dispatch_key(State& s, KeyCode key, int prefix_state) {
+Outcome report_result(State& s, const CommandResult& result) {
+  if (!result.reason.empty()) console_write(s.console(), result.reason);
+  return result.outcome;
+}
+
+Outcome dispatch_key(State& s, KeyCode key, int prefix_state) {
   if (key != 0 && prefix_state >= 0 && prefix_state < 4) {
     for (const CommandRow& row : COMMAND_ROWS) {
       if (row.keys[static_cast<size_t>(prefix_state)] != key) continue;
       console_write(s.console(), "\n\r");
-      return row.key_handler(s, row);
+      return report_result(s, row.key_handler(s, row));
     }
   }
-  console_write(s.console(), "?\n\r");
-  return -1;
+  return report_result(s, CommandResult::failed("?\n\r"));
 }
 
-int run_local_command(State& s, char* text) {
+Outcome run_local_command(State& s, char* text) {
   text = skip_blanks(text);
   for (const CommandRow& row : COMMAND_ROWS) {
-    if (char* argument = match_command_name(row.name, text)) return row.local_handler(s, argument);
+    if (char* argument = match_command_name(row.name, text))
+      return report_result(s, row.local_handler(s, argument));
   }
-  if (*text == '\0') {
-    console_write(s.console(), "?\n\r");
-    return -1;
-  }
+  if (*text == '\0') return report_result(s, CommandResult::failed("?\n\r"));
+  // An unknown word shows the key map, then fails.
   help_key(s.core);
-  return -1;
+  return Outcome::Failed;
 }
 
 // No separator is needed after the name: "loadfile" is load with "file".

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "core/blanks.h"
+#include "core/command_result.h"
 #include "core/keyboard.h"
 
 namespace dravel {
@@ -19,10 +20,10 @@ inline constexpr int PREFIX_NONE = 0;
 inline constexpr int PREFIX_F9 = 1;
 inline constexpr int PREFIX_F10 = 2;
 
-using KeyHandler = int (*)(State&, const CommandRow&);
+using KeyHandler = CommandResult (*)(State&, const CommandRow&);
 // The argument is the rest of the command line, leading white space removed; handlers may
 // write into it (the load command terminates each name in place).
-using LocalHandler = int (*)(State&, char* argument);
+using LocalHandler = CommandResult (*)(State&, char* argument);
 
 struct CommandRow {
   std::array<KeyCode, 4> keys;  // by prefix state: none, after F9, after F10, reserved
@@ -37,9 +38,13 @@ struct CommandRow {
 extern const std::span<const CommandRow> COMMAND_ROWS;
 
 // A prompted row's key: asks with row.prompt, logs the line, runs the row's local handler.
-int run_prompted(State& s, const CommandRow& row);
-int dispatch_key(State& s, KeyCode key, int prefix_state);
-int run_local_command(State& s, char* text);
+CommandResult run_prompted(State& s, const CommandRow& row);
+// The two dispatchers run the row that fits, print its result's reason when it returns and
+// hand back its outcome; no row: "?" (or the key map for an unknown word) and Failed.
+Outcome dispatch_key(State& s, KeyCode key, int prefix_state);
+Outcome run_local_command(State& s, char* text);
+// Prints what a command, or a watcher's callback, came to; its outcome.
+Outcome report_result(State& s, const CommandResult& result);
 // The argument inside `text` when `name` begins it (case folded), else nullptr.
 char* match_command_name(const char* name, char* text);
 

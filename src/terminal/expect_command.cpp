@@ -5,7 +5,6 @@
 
 #include "core/console_out.h"
 #include "core/escaped_text.h"
-#include "core/program_exit.h"
 #include "terminal/auto_script.h"
 #include "terminal/command_table.h"
 #include "terminal/state.h"
@@ -30,14 +29,13 @@ const char* parse_count(const char* text, int limit, int& value) {
 }
 
 // "-t SECONDS" (or "-tSECONDS") before the text; the text itself is left for the caller.
-const char* parse_expect_options(State& s, const char* text, int& seconds) {
+// Null for a bad count.
+const char* parse_expect_options(const char* text, int& seconds) {
   seconds = EXPECT_DEFAULT_SECONDS;
   if (std::strncmp(text, "-t", 2) != 0) return text;
   const char* end = parse_count(skip_blanks(text + 2), EXPECT_SECONDS_LIMIT, seconds);
-  if (end == nullptr || (*end != '\0' && std::isspace(static_cast<unsigned char>(*end)) == 0)) {
-    console_printf(s.console(), "expect: -t needs whole seconds (0 to %d)\n", EXPECT_SECONDS_LIMIT);
+  if (end == nullptr || (*end != '\0' && std::isspace(static_cast<unsigned char>(*end)) == 0))
     return nullptr;
-  }
   return skip_blanks(end);
 }
 
@@ -52,26 +50,21 @@ bool feed(ExpectWait& w, const std::uint8_t* bytes, std::size_t count) {
 
 }  // namespace
 
-int expect_command(State& s, char* argument) {
+CommandResult expect_command(State& s, char* argument) {
   ExpectWait& w = s.autos.expect;
   int seconds = 0;
-  const char* text = parse_expect_options(s, argument, seconds);
-  if (text == nullptr) return -1;
+  const char* text = parse_expect_options(argument, seconds);
+  if (text == nullptr)
+    return CommandResult::failed(
+        format_text("expect: -t needs whole seconds (0 to %d)\n", EXPECT_SECONDS_LIMIT));
   std::string pattern;
-  if (!unescape(text, pattern)) {
-    console_printf(s.console(), "expect: bad escape in \"%s\" (\\r \\n \\t \\\\ \\xHH)\n", text);
-    return -1;
-  }
-  if (pattern.empty()) {
-    console_write(s.console(), "expect: no text to wait for\n");
-    return -1;
-  }
+  if (!unescape(text, pattern))
+    return CommandResult::failed(
+        format_text("expect: bad escape in \"%s\" (\\r \\n \\t \\\\ \\xHH)\n", text));
+  if (pattern.empty()) return CommandResult::failed("expect: no text to wait for\n");
   w.matcher = matcher_create(reinterpret_cast<const std::uint8_t*>(pattern.data()),
                              static_cast<int>(pattern.size()));
-  if (!w.matcher) {
-    console_write(s.console(), "expect: not enough memory\n");
-    return -1;
-  }
+  if (!w.matcher) return CommandResult::failed("expect: not enough memory\n");
   w.text = text;
   w.seconds = seconds;
   w.start = s.io.clock.seconds();
@@ -83,21 +76,20 @@ int expect_command(State& s, char* argument) {
     w.matcher.reset();
     w.matched = false;
   }
-  return 0;
+  return CommandResult::done();
 }
 
-int exit_command(State& s, char* argument) {
+CommandResult exit_command(State& s, char* argument) {
   int status = 0;
   const char* text = skip_blanks(argument);
   if (*text != '\0') {
     const char* end = parse_count(text, EXIT_STATUS_LIMIT, status);
-    if (end == nullptr || *skip_blanks(end) != '\0') {
-      console_printf(s.console(), "exit: the status is a number from 0 to %d\n", EXIT_STATUS_LIMIT);
-      return -1;
-    }
+    if (end == nullptr || *skip_blanks(end) != '\0')
+      return CommandResult::failed(
+          format_text("exit: the status is a number from 0 to %d\n", EXIT_STATUS_LIMIT));
   }
   s.outcome.exit_status = status;
-  return QUIT_RESULT;
+  return CommandResult::quit();
 }
 
 void expect_received(State& s, const std::uint8_t* bytes, int count) {

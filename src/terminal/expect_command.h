@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "core/command_result.h"
 #include "watch/pattern_matcher.h"
 
 namespace dravel {
@@ -30,8 +31,8 @@ struct ExpectWait {
   bool waiting() const { return matcher != nullptr; }
 };
 
-int expect_command(State& s, char* argument);
-int exit_command(State& s, char* argument);
+CommandResult expect_command(State& s, char* argument);
+CommandResult exit_command(State& s, char* argument);
 
 // Every chunk the terminal shows from the board, in order.
 void expect_received(State& s, const std::uint8_t* bytes, int count);

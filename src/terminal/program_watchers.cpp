@@ -17,9 +17,9 @@ void register_program_watchers(State& s) {
   watcher_register(s.watchers, FILE_LOAD_PATTERN, load_request, 1);
 }
 
-int on_prompt(Link& link) {
+CommandResult on_prompt(Link& link) {
   link.prompt_seen = true;
-  return 0;
+  return CommandResult::done();
 }
 
 }  // namespace dravel

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/command_result.h"
 
 namespace dravel {
 
@@ -8,6 +9,6 @@ class Link;
 // Start-up's three watchers, in their order: the prompt and the monitor's two load requests.
 void register_program_watchers(State& s);
 // The prompt watcher's callback: the board's prompt has come.
-int on_prompt(Link& link);
+CommandResult on_prompt(Link& link);
 
 }  // namespace dravel

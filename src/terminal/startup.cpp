@@ -14,6 +14,7 @@
 #include "link/serial_port.h"
 #include "terminal/auto_script.h"
 #include "terminal/batch_run.h"
+#include "terminal/command_table.h"
 #include "terminal/config.h"
 #include "terminal/program_watchers.h"
 #include "terminal/state.h"
@@ -118,7 +119,8 @@ int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
 
   if (!s.options.batch) {
     std::string name = initial_script(s);
-    if (!name.empty()) auto_start(s, name.data());
+    // A script that cannot start is said, and the terminal runs without it.
+    if (!name.empty()) report_result(s, auto_start(s, name.data()));
   }
 
   terminal_loop(s);

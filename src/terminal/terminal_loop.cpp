@@ -35,8 +35,8 @@ struct PassWork {
 };
 
 PassEnd run_script_line(State& s, bool ran_without_waiting) {
-  int result = script_run_line(s);
-  return script_advance(s, result, ran_without_waiting) ? PassEnd::QUIT : PassEnd::CONTINUE;
+  const Outcome outcome = script_run_line(s);
+  return script_advance(s, outcome, ran_without_waiting) ? PassEnd::QUIT : PassEnd::CONTINUE;
 }
 
 // Step 2 of a pass: a key for the target, a prefix key, or a command key.
@@ -50,7 +50,7 @@ PassEnd handle_key(State& s, KeyCode k) {
     s.prefix_state = k == key::F9 ? PREFIX_F9 : PREFIX_F10;
     return PassEnd::CONTINUE;
   }
-  if (dispatch_key(s, k, s.prefix_state) == QUIT_RESULT) return PassEnd::QUIT;
+  if (dispatch_key(s, k, s.prefix_state) == Outcome::Quit) return PassEnd::QUIT;
   s.prefix_state = PREFIX_NONE;
   return PassEnd::CONTINUE;
 }
@@ -97,7 +97,9 @@ PassEnd receive_pass(State& s, PassWork& work) {
       expect_received(s, chunk, n);
       if (Watcher* w = watchers_match(s.watchers, chunk, n)) {
         finish();
-        return watcher_run(*w) == QUIT_RESULT ? PassEnd::QUIT : PassEnd::CONTINUE;
+        // A load the board asked for is a command: its reason is said when it returns.
+        return report_result(s, watcher_run(*w)) == Outcome::Quit ? PassEnd::QUIT
+                                                                  : PassEnd::CONTINUE;
       }
     }
   } catch (...) {

@@ -35,13 +35,13 @@ Watcher* watchers_match(WatcherList& list, const std::uint8_t* bytes, int count)
   return nullptr;
 }
 
-int watcher_run(const Watcher& w) {
-  return w.callback ? w.callback(w.value) : 1;
+CommandResult watcher_run(const Watcher& w) {
+  return w.callback ? w.callback(w.value) : CommandResult::done();
 }
 
-int watchers_feed(WatcherList& list, const std::uint8_t* bytes, int count) {
+CommandResult watchers_feed(WatcherList& list, const std::uint8_t* bytes, int count) {
   Watcher* w = watchers_match(list, bytes, count);
-  return w != nullptr ? watcher_run(*w) : 0;
+  return w != nullptr ? watcher_run(*w) : CommandResult::done();
 }
 
 }  // namespace dravel

@@ -3,12 +3,13 @@
 #include <functional>
 #include <memory>
 
+#include "core/command_result.h"
 #include "watch/pattern_matcher.h"
 
 namespace dravel {
 
 // Called with the value it was registered with.
-using WatcherCallback = std::function<int(int value)>;
+using WatcherCallback = std::function<CommandResult(int value)>;
 
 struct Watcher {
   std::unique_ptr<Watcher> next;
@@ -28,11 +29,12 @@ inline constexpr const char* FILE_LOAD_PATTERN = "\r\nS-format file load start\r
 Watcher* watcher_register(WatcherList& list, const char* pattern, WatcherCallback callback,
                           int value);
 void watchers_reset(WatcherList& list);
-// Feeds one chunk to every watcher and runs the callback of the one that matched.
-int watchers_feed(WatcherList& list, const std::uint8_t* bytes, int count);
+// Feeds one chunk to every watcher and runs the callback of the one that matched; Done when
+// none did.
+CommandResult watchers_feed(WatcherList& list, const std::uint8_t* bytes, int count);
 // The same in two steps, for a caller with output to finish before a callback runs:
 // the watcher that matched (all reset then), or null; then its callback's result.
 Watcher* watchers_match(WatcherList& list, const std::uint8_t* bytes, int count);
-int watcher_run(const Watcher& w);
+CommandResult watcher_run(const Watcher& w);
 
 }  // namespace dravel

@@ -32,14 +32,14 @@ struct AutoScriptTest : ::testing::Test {
     register_program_watchers(rig.s());
   }
   AutoStack& autos() { return rig.s().autos; }
-  int start(const std::string& path) {
+  Outcome start(const std::string& path) {
     std::string name = path;
-    return auto_start(rig.s(), name.data());
+    return rig.shown(auto_start(rig.s(), name.data()));
   }
   // Runs a script against the answering monitor until it has ended and its bytes are out.
   std::string run_script(const std::string& content) {
     peer.say(PROMPT);
-    EXPECT_EQ(start(dir.write("s.scr", content)), 0);
+    EXPECT_EQ(start(dir.write("s.scr", content)), Outcome::Done);
     EXPECT_TRUE(rig.pass_until([&] { return !autos().active() && rig.s().link.tx.count == 0; }));
     return rig.serial.wire_out;
   }
@@ -170,11 +170,11 @@ TEST_F(AutoScriptTest, AFailingLocalLineStopsEveryScript) {
 }
 
 TEST_F(AutoScriptTest, StartFailuresLeaveNoScript) {
-  EXPECT_EQ(start(dir.file("nope")), -1);
+  EXPECT_EQ(start(dir.file("nope")), Outcome::Failed);
   EXPECT_NE(rig.console.take_screen().find(" \"" + dir.file("nope") + "\" not found\n\r"),
             std::string::npos);
-  EXPECT_EQ(start(dir.path()), -1);  // a directory has no lines
-  EXPECT_EQ(rig.console.take_screen(), " \"" + dir.path() + "\" can't open\n\r");
+  EXPECT_EQ(start(dir.path()), Outcome::Failed);  // a directory has no lines
+  EXPECT_EQ(rig.console.take_screen(), " \"" + dir.path() + "\" can't open: Is a directory\n\r");
   EXPECT_FALSE(autos().active());
   EXPECT_EQ(autos().auto_depth, 0);
 }
@@ -265,7 +265,8 @@ TEST_F(StartupScriptTest, ScriptEndingInQuitEndsTheProgramNormally) {
 TEST_F(StartupScriptTest, DirectoryNamedAsTheScriptIsReportedAndTheProgramGoesOn) {
   rig.console.type("\x1b");
   EXPECT_EQ(rig.run({dir.path()}), 1);
-  EXPECT_NE(rig.console.screen.find(" \"" + dir.path() + "\" can't open\n\r"), std::string::npos);
+  EXPECT_NE(rig.console.screen.find(" \"" + dir.path() + "\" can't open: Is a directory\n\r"),
+            std::string::npos);
 }
 
 // Against the simulated monitor: a start-up script that loads a program and inspects it.
@@ -305,7 +306,7 @@ TEST(SimScriptTest, LocalLinesWaitForTheQueuedTargetLineToGoOut) {
   std::string image = dir.write("data.bin", data), out = dir.file("out.bin");
   std::string script = dir.write("s.scr", "local dload " + image + " 80010000\nlocal dsave " + out +
                                               " 80010000 6001\nhelp\nlocal auto-again\n");
-  ASSERT_EQ(auto_start(rig.s(), script.data()), 0);
+  ASSERT_TRUE(auto_start(rig.s(), script.data()).ok());
   auto cycles = [&] { return count_of(sim.monitor.trace().from_host(), "help\rbwr\r"); };
   ASSERT_TRUE(rig.pass_until([&] { return cycles() >= 3; }, 2'000'000))
       << sim.monitor.trace().from_host().substr(0, 400);

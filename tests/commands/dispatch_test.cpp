@@ -50,7 +50,7 @@ struct DispatchTest : ::testing::Test {
   Rig rig;
   State& s = rig.s();
 
-  int local(const std::string& line) {
+  Outcome local(const std::string& line) {
     std::string buf = line;
     return run_local_command(s, buf.data());
   }
@@ -88,44 +88,44 @@ TEST(MatchCommandName, TableOrderPutsLongerNamesFirst) {
 }
 
 TEST_F(DispatchTest, LocalLinesReachTheirRowsWithTheArgument) {
-  EXPECT_EQ(local("  ECHO  hi there "), 0);
+  EXPECT_EQ(local("  ECHO  hi there "), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), "hi there \n\r");
-  EXPECT_EQ(local("echo"), 0);
+  EXPECT_EQ(local("echo"), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), "\n\r");
-  EXPECT_EQ(local("helpf1"), 0);
+  EXPECT_EQ(local("helpf1"), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), LONG_HELP);
-  EXPECT_EQ(local("HELPF10"), 0);
+  EXPECT_EQ(local("HELPF10"), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), F10_HELP);
-  EXPECT_EQ(local("beep"), 0);
+  EXPECT_EQ(local("beep"), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), "\a");
-  EXPECT_EQ(local("quit"), QUIT_RESULT);
+  EXPECT_EQ(local("quit"), Outcome::Quit);
 }
 
 TEST_F(DispatchTest, UnknownLineAsksMoreAndEmptyLineIsAQuestionMark) {
   rig.console.type("n");
-  EXPECT_EQ(local("xyz"), -1);
+  EXPECT_EQ(local("xyz"), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(), KEY_MAP + MORE + "n\r\n");
-  EXPECT_EQ(local("  \t"), -1);
+  EXPECT_EQ(local("  \t"), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(), "?\n\r");
 }
 
 TEST_F(DispatchTest, PrefixSelectsTheHelpScreen) {
-  EXPECT_EQ(dispatch_key(s, key::F1, 1), 0);
+  EXPECT_EQ(dispatch_key(s, key::F1, 1), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), "\n\r" + F9_HELP);
-  EXPECT_EQ(dispatch_key(s, key::F1, 2), 0);
+  EXPECT_EQ(dispatch_key(s, key::F1, 2), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), "\n\r" + F10_HELP);
   rig.console.type("Y");
-  EXPECT_EQ(dispatch_key(s, key::F1, 0), 0);
+  EXPECT_EQ(dispatch_key(s, key::F1, 0), Outcome::Done);
   EXPECT_EQ(rig.console.take_screen(), "\n\r" + KEY_MAP + MORE + "\r\x1b[K\n" + LONG_HELP);
 }
 
 TEST_F(DispatchTest, KeysWithoutARowOnlyAsk) {
   for (KeyCode k : {key::F6, key::F7, key::F11, key::F12, key::UP, key::PGDN}) {
-    EXPECT_EQ(dispatch_key(s, k, 0), -1);
+    EXPECT_EQ(dispatch_key(s, k, 0), Outcome::Failed);
     EXPECT_EQ(rig.console.take_screen(), "?\n\r");
   }
-  EXPECT_EQ(dispatch_key(s, key::F9, 1), -1);
-  EXPECT_EQ(dispatch_key(s, key::F2, 3), -1);  // the reserved column has no keys
+  EXPECT_EQ(dispatch_key(s, key::F9, 1), Outcome::Failed);
+  EXPECT_EQ(dispatch_key(s, key::F2, 3), Outcome::Failed);  // the reserved column has no keys
   EXPECT_EQ(rig.console.take_screen(), "?\n\r?\n\r");
 }
 
@@ -134,7 +134,7 @@ TEST_F(DispatchTest, EditToggleWorksUnderEveryPrefix) {
   for (int prefix : {0, 1, 2}) {
     bool before = s.edit_mode;
     s.link.prompt_seen = true;
-    EXPECT_EQ(dispatch_key(s, key::F8, prefix), 0);
+    EXPECT_EQ(dispatch_key(s, key::F8, prefix), Outcome::Done);
     EXPECT_NE(s.edit_mode, before);
     EXPECT_FALSE(s.link.prompt_seen);
   }
@@ -145,9 +145,9 @@ TEST_F(DispatchTest, EditToggleWorksUnderEveryPrefix) {
 TEST_F(DispatchTest, QuitKeyEndsAndLogsButTheLocalLineDoesNotLog) {
   TempDir dir;
   std::string log = dir.file("op.log");
-  EXPECT_EQ(local("log " + log), 0);
-  EXPECT_EQ(local("quit"), QUIT_RESULT);
-  EXPECT_EQ(dispatch_key(s, key::F2, 2), QUIT_RESULT);
+  EXPECT_EQ(local("log " + log), Outcome::Done);
+  EXPECT_EQ(local("quit"), Outcome::Quit);
+  EXPECT_EQ(dispatch_key(s, key::F2, 2), Outcome::Quit);
   EXPECT_EQ(TempDir::read(log), "local quit\n");
 }
 

@@ -161,9 +161,11 @@ TEST_F(HandshakeTest, APacketBadEveryTryBringsTheMonitorBackWithoutWaitingForIt)
     if (++idles == 100) rig.console.type("\x1b");  // the way out, were anything still waiting
   };
   std::string argument = file + " 80000000";
-  int result = 0;
-  EXPECT_EQ(exit_status_of([&] { result = dload_command(rig.s().link, argument.data()); }), -1);
-  EXPECT_EQ(result, -1);
+  Outcome result = Outcome::Done;
+  EXPECT_EQ(
+      exit_status_of([&] { result = rig.shown(dload_command(rig.s().link, argument.data())); }),
+      -1);
+  EXPECT_EQ(result, Outcome::Failed);
   const std::string tail = std::string(PACKET_SIZE + 1, '\0') + "\x03";
   ASSERT_GE(peer.received.size(), tail.size());
   EXPECT_EQ(peer.received.substr(peer.received.size() - tail.size()), tail);

@@ -38,7 +38,7 @@ struct BoardFile : ::testing::Test {
       if (n == 1 && d[0] == 'F' && p.received == "F") p.say(name + "\r");
       acker(p, d, n);
     };
-    load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1);
+    rig.shown(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1));
     monitor.peer.on_write = acker;
     drain(rig.s());
     return {rig.serial.wire_out, rig.console.take_screen()};

@@ -16,9 +16,9 @@ struct CoffLoad : ::testing::Test {
   TempDir dir;
 
   void SetUp() override { rig.open_port(); }
-  int load(const std::string& text) {
+  Outcome load(const std::string& text) {
     std::string t = text;
-    return load_command(rig.s().link, t.data());
+    return rig.shown(load_command(rig.s().link, t.data()));
   }
   std::uint32_t reg(const char* name) { return sim.monitor.registers().get(name); }
   std::string memory(std::uint32_t address, std::size_t n) {
@@ -60,7 +60,7 @@ TEST_F(CoffLoad, SendsWantedSectionsInTableOrderAndSetsRegisters) {
   };
   std::string f = dir.write("p.coff", make_coff(c));
   rig.s().link.prompt_seen = true;  // a script then waits for the prompt after the load
-  EXPECT_EQ(load(f), 0);
+  EXPECT_EQ(load(f), Outcome::Done);
   EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.serial.wire_out,
             "bwr\r" + transfer_header(0x80010200, 4) + packets("DATA") +
@@ -89,7 +89,7 @@ TEST_F(CoffLoad, EmptySectionAnnouncesZeroBytes) {
   c.sections = {{".text", 0x80010000, "", 0x20, 0, 0x7FFFFFF0}};
   std::string f = dir.write("p.coff", make_coff(c));
   rig.s().link.prompt_seen = true;  // a script then waits for the prompt after the load
-  EXPECT_EQ(load(f), 0);
+  EXPECT_EQ(load(f), Outcome::Done);
   EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 0) + "\r" +
                                      register_commands(0x80010000, 0, DEFAULT_STACK_POINTER));
@@ -123,7 +123,7 @@ TEST_F(CoffLoad, HeaderProblemsFailWithTheirMessagesBeforeAnythingIsSent) {
     rig.serial.wire_out.clear();
     rig.console.take_screen();
     std::string f = dir.write("bad.coff", c.file);
-    EXPECT_EQ(load(f), -1);
+    EXPECT_EQ(load(f), Outcome::Failed);
     EXPECT_EQ(rig.console.take_screen(), c.message);
     EXPECT_EQ(rig.serial.wire_out, "");
   }
@@ -135,7 +135,7 @@ TEST_F(CoffLoad, SectionDataPastTheEndIsRefusedBeforeAnyHeader) {
                 {".data", 0x80010100, "efgh", 0x40, 0x10},  // larger than the file holds
                 {".bss", 0x80010200, "", 0x80, 0x100000}};  // not sent, so not checked
   std::string f = dir.write("cut.coff", make_coff(c));
-  EXPECT_EQ(load(f), -1);
+  EXPECT_EQ(load(f), Outcome::Failed);
   EXPECT_EQ(rig.serial.wire_out, "");
   EXPECT_EQ(sim.monitor.mode(), sim::Mode::command);
   EXPECT_EQ(rig.console.screen.rfind("\"" + f + "\" .data ends early: ", 0), 0u)
@@ -144,7 +144,7 @@ TEST_F(CoffLoad, SectionDataPastTheEndIsRefusedBeforeAnyHeader) {
   CoffLayout far;
   far.sections = {{".text", 0x80010000, "abcd", 0x20, -1, 0x10000}};
   rig.serial.wire_out.clear();
-  EXPECT_EQ(load(dir.write("far.coff", make_coff(far))), -1);
+  EXPECT_EQ(load(dir.write("far.coff", make_coff(far))), Outcome::Failed);
   EXPECT_EQ(rig.serial.wire_out, "");
   EXPECT_EQ(reg("epc"), 0u);
 }
@@ -154,7 +154,7 @@ TEST_F(CoffLoad, AbortFlagSkipsTheRestAndTheRegisters) {
   c.sections = {{".text", 0x80010000, "abcd", 0x20}, {".data", 0x80010100, "efgh", 0x40}};
   std::string f = dir.write("p.coff", make_coff(c));
   rig.s().core.abort_flag = true;
-  EXPECT_EQ(load(f), -1);
+  EXPECT_EQ(load(f), Outcome::Failed);
   EXPECT_TRUE(rig.s().core.abort_flag);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 4) + "\r");
   EXPECT_EQ(rig.console.screen, f + " [ .text] address:80010000-80010003 size:000004  " + f +

@@ -59,8 +59,8 @@ struct DloadDsave : ::testing::Test {
     rig.open_port();
   }
   sim::Monitor& monitor() { return sim.monitor; }
-  int dload(std::string text) { return dload_command(rig.s().link, text.data()); }
-  int dsave(std::string text) { return dsave_command(rig.s().link, text.data()); }
+  Outcome dload(std::string text) { return rig.shown(dload_command(rig.s().link, text.data())); }
+  Outcome dsave(std::string text) { return rig.shown(dsave_command(rig.s().link, text.data())); }
   std::string target(std::uint32_t address, std::size_t n) {
     std::vector<std::uint8_t> m = monitor().memory().read(address, n);
     return std::string(m.begin(), m.end());
@@ -69,25 +69,25 @@ struct DloadDsave : ::testing::Test {
 
 TEST_F(DloadDsave, DloadArgumentErrorsSendNothing) {
   std::string a = dir.write("a", "abc");
-  EXPECT_EQ(dload(a), -1);
+  EXPECT_EQ(dload(a), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(), "\"" + a + "\" file address missing\n");
-  EXPECT_EQ(dload(a + " 1000 " + a + "  xyz"), -1);
+  EXPECT_EQ(dload(a + " 1000 " + a + "  xyz"), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(), "\"" + a + "\" file address missing\n");
-  EXPECT_EQ(dload(" \t "), -1);
+  EXPECT_EQ(dload(" \t "), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(), "");
   // Every file is opened before the monitor is put into binary mode.
   std::string missing = dir.file("missing");
-  EXPECT_EQ(dload(a + " 80010000 " + missing + " 80020000"), -1);
+  EXPECT_EQ(dload(a + " 80010000 " + missing + " 80020000"), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(),
             "Can't open \"" + missing + "\": No such file or directory\n\r");
-  EXPECT_EQ(dload(dir.path() + " 80010000"), -1);  // a directory is no image
+  EXPECT_EQ(dload(dir.path() + " 80010000"), Outcome::Failed);  // a directory is no image
   EXPECT_EQ(rig.serial.wire_out, "");
 }
 
 TEST_F(DloadDsave, DloadAddressPast32BitsIsRefusedNotCut) {
   std::string a = dir.write("a", "abc");
   for (const char* address : {"180010000", "ffffffffffffffffffff"}) {
-    EXPECT_EQ(dload(a + " " + address), -1) << address;
+    EXPECT_EQ(dload(a + " " + address), Outcome::Failed) << address;
     EXPECT_EQ(rig.console.take_screen(), "\"" + a + "\" file address missing\n");
   }
   EXPECT_EQ(rig.serial.wire_out, "");
@@ -98,7 +98,7 @@ TEST_F(DloadDsave, DloadOf0x4001BytesLandsExactlyDespiteARejectedPacket) {
   std::string f = dir.write("big.bin", data);
   monitor().memory().write(0x80010000 + 0x4001, reinterpret_cast<const std::uint8_t*>("\x5a"), 1);
   monitor().faults().nak_host_packet = 3;
-  EXPECT_EQ(dload("  " + f + "\t80010000"), 0);
+  EXPECT_EQ(dload("  " + f + "\t80010000"), Outcome::Done);
   EXPECT_EQ(target(0x80010000, 0x4002), data + "\x5a");  // padding stays off the target
   std::string bs(16, '\b');
   EXPECT_EQ(rig.console.screen, "dload [" + f + "]\n" + f +
@@ -117,7 +117,7 @@ TEST_F(DloadDsave, DloadSendsPairsInOrderInOneBracketAndAtMostTwenty) {
     std::string f = dir.write("f" + std::to_string(i), std::string(3, static_cast<char>('a' + i)));
     cmd += f + " " + std::to_string(80010000 + i * 10) + "  ";
   }
-  EXPECT_EQ(dload(cmd), 0);
+  EXPECT_EQ(dload(cmd), Outcome::Done);
   EXPECT_EQ(target(0x80010000, 3), "aaa");
   EXPECT_EQ(target(0x80010190, 3), "ttt");
   EXPECT_EQ(target(0x80010200, 3), std::string(3, '\0'));  // the 21st
@@ -129,7 +129,7 @@ TEST_F(DloadDsave, DloadSendsPairsInOrderInOneBracketAndAtMostTwenty) {
 
 TEST_F(DloadDsave, EmptyFileSendsAHeaderOfZeroAndNoPacket) {
   std::string f = dir.write("empty", "");
-  EXPECT_EQ(dload(f + " 1000"), 0);
+  EXPECT_EQ(dload(f + " 1000"), Outcome::Done);
   EXPECT_NE(rig.console.screen.find("address:00001000-00000fff size:000000  \r\n"),
             std::string::npos);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + header(0x1000, 0) + "\r");
@@ -141,7 +141,7 @@ TEST_F(DloadDsave, DsaveOf0x8000BytesMatchesTheTargetDespiteACorruptPacket) {
                            data.size());
   monitor().faults().corrupt_sent_packet = 3;
   std::string out = dir.file("out.bin");
-  EXPECT_EQ(dsave("  " + out + "  80020000 8000 extra"), 0);
+  EXPECT_EQ(dsave("  " + out + "  80020000 8000 extra"), Outcome::Done);
   EXPECT_EQ(TempDir::read(out), data);
   EXPECT_EQ(rig.console.screen, "DSAVE " + out + " 80020000 0/8000\n" + "DSAVE " + out +
                                     " 80024000 4000/8000\n0(sec)\n");
@@ -169,7 +169,7 @@ TEST_F(DloadDsave, APacketBadEveryTimeEndsTheTransferAndTheScript) {
     const std::uint64_t before =
         monitor().binary().host_packets() + monitor().binary().sent_packets();
     std::string script = dir.write("s.scr", "local " + c.line + "\nlocal echo after\n");
-    ASSERT_EQ(auto_start(rig.s(), script.data()), 0);
+    ASSERT_EQ(rig.shown(auto_start(rig.s(), script.data())), Outcome::Done);
     ASSERT_TRUE(rig.pass_until([&] { return !rig.s().autos.active(); }, 10000));
     const std::string screen = rig.console.take_screen();
     EXPECT_EQ(count_of(screen, "transfer stopped: a packet went bad 16 times in a row\n\r"), 1u)
@@ -190,9 +190,9 @@ TEST_F(DloadDsave, SeededRejectionsAndCorruptionsStillMoveEveryByte) {
   monitor().faults().nak_per_mille = 300;
   monitor().faults().corrupt_per_mille = 300;
   monitor().faults().fault_seed = 7;
-  EXPECT_EQ(dload(in + " 80010000"), 0);
+  EXPECT_EQ(dload(in + " 80010000"), Outcome::Done);
   EXPECT_EQ(target(0x80010000, data.size()), data);
-  EXPECT_EQ(dsave(out + " 80010000 9000"), 0);
+  EXPECT_EQ(dsave(out + " 80010000 9000"), Outcome::Done);
   EXPECT_EQ(TempDir::read(out), data);
   EXPECT_GT(monitor().binary().faulted_packets(), 2u);
 }
@@ -203,7 +203,7 @@ TEST_F(DloadDsave, DsaveReadsWholeBlocksButWritesOnlyTheSize) {
                            data.size());
   std::string out = dir.file("part.bin");
   rig.s().link.prompt_seen = true;  // a script then waits for the prompt after the transfer
-  EXPECT_EQ(dsave(out + " 80030000 100"), 0);
+  EXPECT_EQ(dsave(out + " 80030000 100"), Outcome::Done);
   EXPECT_FALSE(rig.s().link.prompt_seen);
   EXPECT_EQ(TempDir::read(out), data.substr(0, 0x100));
   EXPECT_EQ(rig.serial.wire_out.substr(0, 4 + 9), "brd\r" + header(0x80030000, 0x4000));
@@ -214,7 +214,7 @@ TEST_F(DloadDsave, DsaveOfZeroOrNegativeSizeLeavesAnEmptyFileAndBinaryMode) {
   for (const char* size : {"0", "80000000"}) {
     rig.serial.wire_out.clear();
     std::string out = dir.write("z", "old");
-    EXPECT_EQ(dsave(out + " 80030000 " + size), 0);
+    EXPECT_EQ(dsave(out + " 80030000 " + size), Outcome::Done);
     EXPECT_EQ(TempDir::read(out), "");
     EXPECT_EQ(rig.serial.wire_out, "brd\r\r\r");
     EXPECT_EQ(monitor().mode(), sim::Mode::command);
@@ -225,12 +225,12 @@ TEST_F(DloadDsave, DsaveBadArgumentsOrUncreatableFileSendNothing) {
   std::string out = dir.file("never");
   for (const std::string& args : {out + " 100", out + " 80zz 100", out + " 100 -1",
                                   out + " 100 123456789", std::string("  ")}) {
-    EXPECT_EQ(dsave(args), -1) << args;
+    EXPECT_EQ(dsave(args), Outcome::Failed) << args;
     EXPECT_EQ(rig.console.take_screen(), "filename adr size\n") << args;
   }
   EXPECT_FALSE(std::filesystem::exists(out));
   std::string bad = dir.file("no/such/dir");
-  EXPECT_EQ(dsave(bad + " 100 100"), -1);
+  EXPECT_EQ(dsave(bad + " 100 100"), Outcome::Failed);
   EXPECT_EQ(rig.console.take_screen(),
             "Can't create \"" + bad + "\": No such file or directory\n\r");
   EXPECT_EQ(rig.serial.wire_out, "");
@@ -243,7 +243,7 @@ TEST_F(DloadDsave, DsaveOnAFullDiskSaysSoAndLeavesBinaryMode) {
   const std::string full = dir.file("full");
   if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
     GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
-  EXPECT_EQ(dsave(full + " 80030000 8000"), -1);
+  EXPECT_EQ(dsave(full + " 80030000 8000"), Outcome::Failed);
   EXPECT_NE(rig.console.screen.find("Can't write \"" + full + "\": No space left on device\n\r"),
             std::string::npos)
       << rig.console.screen;
@@ -260,7 +260,7 @@ TEST_F(DloadDsave, DsaveReplacesAPlantedLinkAndRespectsAReadOnlyFile) {
   std::string victim = dir.write("victim", "keep");
   std::string out = dir.file("out.bin");
   ASSERT_EQ(::symlink(victim.c_str(), out.c_str()), 0);
-  EXPECT_EQ(dsave(out + " 80030000 100"), 0);
+  EXPECT_EQ(dsave(out + " 80030000 100"), Outcome::Done);
   EXPECT_EQ(TempDir::read(victim), "keep");
   EXPECT_FALSE(std::filesystem::is_symlink(out));
   EXPECT_EQ(TempDir::read(out), data);
@@ -268,7 +268,7 @@ TEST_F(DloadDsave, DsaveReplacesAPlantedLinkAndRespectsAReadOnlyFile) {
   std::string ro = dir.write("ro.bin", "old");
   ASSERT_EQ(::chmod(ro.c_str(), 0440), 0);
   const bool root = ::geteuid() == 0;
-  EXPECT_EQ(dsave(ro + " 80030000 100"), root ? 0 : -1);
+  EXPECT_EQ(dsave(ro + " 80030000 100"), root ? Outcome::Done : Outcome::Failed);
   EXPECT_EQ(TempDir::read(ro), root ? data : "old");
   struct stat st {};
   ASSERT_EQ(::stat(ro.c_str(), &st), 0);
@@ -280,9 +280,9 @@ TEST_F(DloadDsave, KeyHandlersPromptAndLogTheCommandAsAScriptLine) {
   std::string f = dir.write("k", "xyz");
   ASSERT_TRUE(rig.s().log_file.open(dir.file("log").c_str(), "w"));
   rig.console.type(f + " 80010000\r");
-  EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_F9), 0);
+  EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_F9), Outcome::Done);
   rig.console.type("\r");
-  EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_F10), -1);
+  EXPECT_EQ(dispatch_key(rig.s(), key::F4, PREFIX_F10), Outcome::Failed);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(dir.file("log")), "local dload " + f + " 80010000\nlocal dsave \n");
   EXPECT_NE(rig.console.screen.find("\x1b[32mDload[1]:\x1b[0m "), std::string::npos);
@@ -305,7 +305,7 @@ TEST(DloadShortFile, MissingBytesGoOutAsZerosAndTheCommandFails) {
     if (p.received.size() == 4 + 9 + 10 * 2050 + 1) p.say("end binary\r");
   };
   std::string cmd = f + " 80010000";
-  EXPECT_EQ(dload_command(rig.s().link, cmd.data()), -1);
+  EXPECT_EQ(rig.shown(dload_command(rig.s().link, cmd.data())), Outcome::Failed);
   std::string expect_payload = data.substr(0, 0x100) + std::string(0x5000 - 0x100, '\0');
   std::string sent;
   for (std::size_t at = 4 + 9; at + 2050 <= peer.received.size(); at += 2050)

@@ -95,7 +95,7 @@ TEST(ElfLoad, DamagedOrForeignFilesAreRefusedBeforeAnythingIsSent) {
     std::string f = good;
     c.change(f);
     std::string name = dir.write("bad.elf", f);
-    EXPECT_EQ(load_file(rig.s().link, name.c_str(), 1), -1) << c.what;
+    EXPECT_EQ(rig.shown(load_file(rig.s().link, name.c_str(), 1)), Outcome::Failed) << c.what;
     EXPECT_EQ(rig.serial.wire_out, "") << c.what;
     const std::string& screen = rig.console.screen;
     EXPECT_EQ(screen.rfind("\"" + name + "\" ", 0), 0u) << c.what << ": " << screen;
@@ -129,7 +129,7 @@ TEST(ElfLoad, WithoutSectionHeadersTheSegmentsAreSent) {
   put16(f, 48, 0);
   TempDir dir;
   std::string name = dir.write("nosections.elf", f);
-  EXPECT_EQ(load_file(rig.s().link, name.c_str(), 0), 0);
+  EXPECT_EQ(rig.shown(load_file(rig.s().link, name.c_str(), 0)), Outcome::Done);
   for (std::uint32_t i = 0; i < size; ++i)
     ASSERT_EQ(sim.monitor.memory().read_byte(address + i), static_cast<std::uint8_t>(bytes[i]));
   EXPECT_EQ(sim.monitor.registers().get("epc"), get32(f, 24));

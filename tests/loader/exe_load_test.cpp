@@ -19,9 +19,9 @@ struct ExeLoad : ::testing::Test {
   TempDir dir;
 
   void SetUp() override { rig.open_port(); }
-  int load(const std::string& text) {
+  Outcome load(const std::string& text) {
     std::string t = text;
-    return load_command(rig.s().link, t.data());
+    return rig.shown(load_command(rig.s().link, t.data()));
   }
   std::uint32_t reg(const char* name) { return sim.monitor.registers().get(name); }
   std::string memory(std::uint32_t address, std::size_t n) {
@@ -44,7 +44,7 @@ TEST_F(ExeLoad, SendsTheImageAndSetsTheStartRegisters) {
   e.stack_size = 0x1000;
   e.image = pattern(0x800);
   std::string f = dir.write("a.exe", make_exe(e));
-  EXPECT_EQ(load(f), 0);
+  EXPECT_EQ(load(f), Outcome::Done);
 
   EXPECT_EQ(memory(0x80010000, 0x800), e.image);
   EXPECT_EQ(memory(0x80010800, 16), std::string(16, '\0'));  // the packet's padding is not stored
@@ -70,7 +70,7 @@ TEST_F(ExeLoad, StackPointerIsTheWrappedSumOrTheDefault) {
     e.stack_size = c.size;
     e.image = "abcd";
     std::string f = dir.write("s.exe", make_exe(e));
-    EXPECT_EQ(load("-s " + f), 0);
+    EXPECT_EQ(load("-s " + f), Outcome::Done);
     EXPECT_EQ(reg("sp"), c.sp) << std::hex << c.base << "+" << c.size;
   }
   EXPECT_EQ(rig.console.screen, "");  // quiet
@@ -80,7 +80,7 @@ TEST_F(ExeLoad, LargeImageGoesInBufferSizedChunks) {
   ExeLayout e;
   e.image = pattern(0x9000);
   std::string f = dir.write("big.exe", make_exe(e));
-  EXPECT_EQ(load(f), 0);
+  EXPECT_EQ(load(f), Outcome::Done);
   EXPECT_EQ(memory(0x80010000, 0x9000), e.image);
   std::string bs(16, '\b');
   EXPECT_NE(rig.console.screen.find("004000:    0sec." + bs + "008000:    0sec." + bs +
@@ -92,7 +92,7 @@ TEST_F(ExeLoad, EmptyImageAnnouncesZeroBytesAndStillSetsRegisters) {
   ExeLayout e;
   e.pc = 0x80020000;
   std::string f = dir.write("empty.exe", make_exe(e));
-  EXPECT_EQ(load(f), 0);
+  EXPECT_EQ(load(f), Outcome::Done);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 0) + "\r" +
                                      register_commands(0x80020000, 0, DEFAULT_STACK_POINTER));
   EXPECT_NE(rig.console.screen.find("address:80010000-8000ffff size:000000  \r\n"),
@@ -102,7 +102,7 @@ TEST_F(ExeLoad, EmptyImageAnnouncesZeroBytesAndStillSetsRegisters) {
 // The whole file is read and checked before anything goes to the board.
 TEST_F(ExeLoad, ShortHeaderFailsBeforeAnythingIsSent) {
   std::string f = dir.write("short.exe", "KV-R EXE" + std::string(100, '\0'));
-  EXPECT_EQ(load(f), -1);
+  EXPECT_EQ(load(f), Outcome::Failed);
   EXPECT_EQ(rig.console.screen, "\"" + f + "\" header read error\n");
   EXPECT_EQ(rig.serial.wire_out, "");
 }
@@ -113,10 +113,10 @@ TEST_F(ExeLoad, APiecePastFourGibIsRefusedBeforeAnythingIsSent) {
   e.address = 0xFFFFFF00u;
   e.image = pattern(0x200);
   std::string f = dir.write("high.exe", make_exe(e));
-  EXPECT_EQ(load(f), -1);
+  EXPECT_EQ(load(f), Outcome::Failed);
   std::string g = dir.write("high.bin", pattern(0x20));
   std::string cmd = g + " fffffff0";
-  EXPECT_EQ(dload_command(rig.s().link, cmd.data()), -1);
+  EXPECT_EQ(rig.shown(dload_command(rig.s().link, cmd.data())), Outcome::Failed);
   EXPECT_EQ(rig.serial.wire_out, "");
   EXPECT_EQ(rig.console.screen,
             "\"" + f + "\" runs past the end of memory: address ffffff00 size 000200\n\r" + "\"" +
@@ -133,7 +133,7 @@ TEST_F(ExeLoad, ImageShorterThanItsHeaderSaysIsRefusedBeforeAnyData) {
   for (const std::string& f : {cut, headless}) {
     rig.serial.wire_out.clear();
     rig.console.take_screen();
-    EXPECT_EQ(load(f), -1);
+    EXPECT_EQ(load(f), Outcome::Failed);
     EXPECT_EQ(rig.serial.wire_out, "");  // refused before binary mode
     EXPECT_EQ(sim.monitor.mode(), sim::Mode::command);
     std::string screen = rig.console.take_screen();
@@ -147,7 +147,7 @@ TEST_F(ExeLoad, AbortFlagSkipsTheDataAndTheRegisters) {
   e.image = pattern(0x10);
   std::string f = dir.write("a.exe", make_exe(e));
   rig.s().core.abort_flag = true;
-  EXPECT_EQ(load(f), -1);
+  EXPECT_EQ(load(f), Outcome::Failed);
   EXPECT_TRUE(rig.s().core.abort_flag);
   EXPECT_EQ(rig.serial.wire_out, "bwr\r" + transfer_header(0x80010000, 0x10) + "\r");
   EXPECT_EQ(reg("epc"), 0u);
@@ -162,7 +162,7 @@ TEST_F(ExeLoad, SeveralExecutablesLeaveTheLastOnesRegisters) {
   b.image = "bbbb";
   std::string fa = dir.write("a.exe", make_exe(a));
   std::string fb = dir.write("b.exe", make_exe(b));
-  EXPECT_EQ(load("-s " + fa + " " + fb), 0);
+  EXPECT_EQ(load("-s " + fa + " " + fb), Outcome::Done);
   EXPECT_EQ(reg("epc"), 0x80020020u);
   EXPECT_EQ(memory(0x80010000, 4), "aaaa");
   EXPECT_EQ(memory(0x80020000, 4), "bbbb");

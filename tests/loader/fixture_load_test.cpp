@@ -67,9 +67,9 @@ struct FixtureLoad : ::testing::Test {
     EXPECT_EQ(sim.monitor.registers().get("gp"), gp);
     EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
   }
-  int load(const std::string& name) {
+  Outcome load(const std::string& name) {
     std::string t = "-s " + FIXTURES + name;
-    return load_command(rig.s().link, t.data());
+    return rig.shown(load_command(rig.s().link, t.data()));
   }
   // Every byte of the window holds the program's byte, or the fill where it has none.
   void expect_program_in_memory() {
@@ -89,7 +89,7 @@ struct FixtureLoad : ::testing::Test {
 };
 
 TEST_F(FixtureLoad, SRecordFileWithCrLfEnds) {
-  EXPECT_EQ(load("hello.mot"), 0);
+  EXPECT_EQ(load("hello.mot"), Outcome::Done);
   expect_program_in_memory();
   EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
   // The monitor's command, the start bytes, and each line with LF alone.
@@ -100,7 +100,7 @@ TEST_F(FixtureLoad, SRecordFileWithCrLfEnds) {
 }
 
 TEST_F(FixtureLoad, CoffAsObjcopyWritesIt) {
-  EXPECT_EQ(load("hello.coff"), 0);
+  EXPECT_EQ(load("hello.coff"), Outcome::Done);
   expect_program_in_memory();
   EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
   EXPECT_EQ(sim.monitor.registers().get("gp"), 0u);
@@ -114,7 +114,7 @@ TEST_F(FixtureLoad, CoffAsObjcopyWritesIt) {
 }
 
 TEST_F(FixtureLoad, CoffWithItsGlobalPointer) {
-  EXPECT_EQ(load("hello_gp.coff"), 0);
+  EXPECT_EQ(load("hello_gp.coff"), Outcome::Done);
   expect_program_in_memory();
   EXPECT_EQ(sim.monitor.registers().get("epc"), expect.entry);
   EXPECT_EQ(sim.monitor.registers().get("gp"), expect.gp);
@@ -132,7 +132,7 @@ TEST_F(FixtureLoad, ConsoleExecutableOfTheSameProgram) {
   TempDir dir;
   std::string f = dir.write("hello.exe", make_exe(e));
   std::string t = "-s " + f;
-  EXPECT_EQ(load_command(rig.s().link, t.data()), 0);
+  EXPECT_EQ(rig.shown(load_command(rig.s().link, t.data())), Outcome::Done);
   expect_program_in_memory();
   EXPECT_EQ(sim.monitor.registers().get("gp"), expect.gp);
   EXPECT_EQ(sim.monitor.registers().get("sp"), DEFAULT_STACK_POINTER);
@@ -141,7 +141,7 @@ TEST_F(FixtureLoad, ConsoleExecutableOfTheSameProgram) {
 // An ELF lands as the S-records of its own sections do: .bss and .sbss keep the fill, and
 // nothing of the file's headers, .MIPS.abiflags or .reginfo reaches the board.
 TEST_F(FixtureLoad, ElfFromALinkerScript) {
-  EXPECT_EQ(load("hello.elf"), 0);
+  EXPECT_EQ(load("hello.elf"), Outcome::Done);
   expect_program_in_memory();
   expect_registers(expect.gp);
   // The wire is a COFF load's: .text, .rdata, .data and .sdata, one packet each.
@@ -154,7 +154,7 @@ TEST_F(FixtureLoad, ElfFromALinkerScript) {
 
 TEST_F(FixtureLoad, ElfFromTheDefaultLink) {
   use_default_link();
-  EXPECT_EQ(load("hello_default.elf"), 0);
+  EXPECT_EQ(load("hello_default.elf"), Outcome::Done);
   expect_program_in_memory();
   expect_header_segment_untouched();
   expect_registers(expect.gp);
@@ -162,7 +162,7 @@ TEST_F(FixtureLoad, ElfFromTheDefaultLink) {
 
 TEST_F(FixtureLoad, ElfWithoutSymbolsTakesGpFromReginfo) {
   use_default_link();
-  EXPECT_EQ(load("hello_nosym.elf"), 0);
+  EXPECT_EQ(load("hello_nosym.elf"), Outcome::Done);
   expect_program_in_memory();
   expect_header_segment_untouched();
   expect_registers(expect.gp);
@@ -170,7 +170,7 @@ TEST_F(FixtureLoad, ElfWithoutSymbolsTakesGpFromReginfo) {
 
 TEST_F(FixtureLoad, ElfAddressLinesNameTheSections) {
   std::string t = FIXTURES + "hello.elf";
-  EXPECT_EQ(load_command(rig.s().link, t.data()), 0);
+  EXPECT_EQ(rig.shown(load_command(rig.s().link, t.data())), Outcome::Done);
   const std::string& screen = rig.console.screen;
   for (const char* name : {"[ .text]", "[.rdata]", "[ .data]", "[.sdata]"})
     EXPECT_NE(screen.find(t + " " + name + " address:"), std::string::npos) << name;

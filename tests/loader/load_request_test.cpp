@@ -31,7 +31,9 @@ TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
   dir.write(f, "S1030000FC\r\nS1030001FB\r\n");
   rig.s().options.load_dir = dir.path();
   answer_f_with(" " + f + "\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), 0);
+  EXPECT_EQ(
+      rig.shown(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1)),
+      Outcome::Done);
   EXPECT_EQ(rig.serial.wire_out,
             "FG\nS1030000FC\nS1030001FB\n");  // no "ld2\r": the monitor is receiving
   EXPECT_NE(rig.console.screen.find("2 lines,  0 sec.\n\r\"" + f + "\" send "), std::string::npos);
@@ -39,7 +41,9 @@ TEST_F(LoadRequest, MonitorNamesTheFileAfterF) {
 
 TEST_F(LoadRequest, MonitorNameIsNotSplitOrCheckedForOptions) {
   answer_f_with("-s a b\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1), -1);
+  EXPECT_EQ(
+      rig.shown(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 1)),
+      Outcome::Failed);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "F\x03");
   EXPECT_EQ(rig.console.screen, " \"-s a b\" not found\a\n\r");
@@ -61,9 +65,9 @@ TEST(LoadRequestName, EmptyOrTooLongNameCancelsWithBreak) {
   for (const Case& c : cases) {
     LoadRequestRig t;
     t.answer_f_with(c.name);
-    EXPECT_EQ(
-        load_request_callback(t.rig.s().link, t.rig.s().history, t.rig.s().options.load_dir, 1),
-        -1);
+    EXPECT_EQ(t.rig.shown(load_request_callback(t.rig.s().link, t.rig.s().history,
+                                                t.rig.s().options.load_dir, 1)),
+              Outcome::Failed);
     drain(t.rig.s());
     EXPECT_EQ(t.rig.serial.wire_out, "F\x03");
     EXPECT_EQ(t.rig.console.screen, c.screen) << c.name.size();
@@ -75,14 +79,18 @@ TEST_F(LoadRequest, UserNamesTheFileAtThePrompt) {
   std::string log = dir.file("op.log");
   ASSERT_TRUE(rig.s().log_file.open(log.c_str(), "w"));
   rig.console.type(f + "\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 0), 0);
+  EXPECT_EQ(
+      rig.shown(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 0)),
+      Outcome::Done);
   EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n");
   EXPECT_NE(rig.console.screen.find("\x1b[32mLoad"), std::string::npos);
   rig.s().log_file.close();
   EXPECT_EQ(TempDir::read(log), "");  // nothing logged for a monitor's request
 
   rig.console.type("\r");
-  EXPECT_EQ(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 0), -1);
+  EXPECT_EQ(
+      rig.shown(load_request_callback(rig.s().link, rig.s().history, rig.s().options.load_dir, 0)),
+      Outcome::Failed);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\n\x03");
 }

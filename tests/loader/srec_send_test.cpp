@@ -17,14 +17,14 @@ struct SrecSend : ::testing::Test {
     rig.open_port();
     rig.idle.on_wait = [this] { monitor.on_idle(); };
   }
-  int send(const std::string& path, int verbose = 1) {
-    return srec_send(rig.s().link, path.c_str(), verbose);
+  Outcome send(const std::string& path, int verbose = 1) {
+    return rig.shown(srec_send(rig.s().link, path.c_str(), verbose));
   }
 };
 
 TEST_F(SrecSend, SendsCrLfLinesWithLfAloneAfterTheStartBytes) {
   std::string f = dir.write("a.mot", "S00600004844521B\r\nS9030000FC\r\n");
-  EXPECT_EQ(send(f), 0);
+  EXPECT_EQ(send(f), Outcome::Done);
   EXPECT_EQ(rig.serial.wire_out, "G\nS00600004844521B\nS9030000FC\n");
   EXPECT_EQ(rig.console.screen, "\r\r2 lines,  0 sec.\n\r\"" + f + "\" send ");
   EXPECT_FALSE(rig.s().link.prompt_seen);
@@ -34,7 +34,7 @@ TEST_F(SrecSend, EndOfFileByteEndsTheTextAndLastLineMayLackLf) {
   monitor.silent = true;
   monitor.peer.say("N\nN\n");
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\x1aS1hidden\n");
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\nS1030001FB");
 }
@@ -44,7 +44,7 @@ TEST_F(SrecSend, RefusesFilesThatDoNotStartWithS) {
     rig.serial.wire_out.clear();
     rig.console.take_screen();
     std::string f = dir.write("bad.mot", content);
-    EXPECT_EQ(send(f), -1);
+    EXPECT_EQ(send(f), Outcome::Failed);
     drain(rig.s());
     EXPECT_EQ(rig.serial.wire_out, "\x03") << content;
     EXPECT_EQ(rig.console.take_screen(), "\"" + f + "\" is not S-format file\n\r");
@@ -67,7 +67,7 @@ TEST_F(SrecSend, RefusesAFileWithALineThatIsNoRecordBeforeSendingAny) {
     rig.serial.wire_out.clear();
     rig.console.take_screen();
     std::string f = dir.write("c.mot", c.content);
-    EXPECT_EQ(send(f, 0), c.detail == nullptr ? 0 : -1) << c.content;
+    EXPECT_EQ(send(f, 0), c.detail == nullptr ? Outcome::Done : Outcome::Failed) << c.content;
     drain(rig.s());
     if (c.detail == nullptr) continue;
     EXPECT_EQ(rig.serial.wire_out, "\x03") << c.content;
@@ -77,8 +77,9 @@ TEST_F(SrecSend, RefusesAFileWithALineThatIsNoRecordBeforeSendingAny) {
 }
 
 TEST_F(SrecSend, MissingFileQueuesBreak) {
-  EXPECT_EQ(send(dir.file("none.mot")), -1);
-  EXPECT_EQ(rig.console.screen, "\"" + dir.file("none.mot") + "\" can't open\n\r");
+  EXPECT_EQ(send(dir.file("none.mot")), Outcome::Failed);
+  EXPECT_EQ(rig.console.screen,
+            "\"" + dir.file("none.mot") + "\" can't open: No such file or directory\n\r");
   drain(rig.s());
   EXPECT_EQ(rig.serial.wire_out, "\x03");
 }
@@ -86,7 +87,7 @@ TEST_F(SrecSend, MissingFileQueuesBreak) {
 TEST_F(SrecSend, EchoesOtherBytesButNotTheAcknowledgement) {
   monitor.before_ack = "x\ny";  // an LF before the 'N' does not end the wait
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   EXPECT_EQ(rig.console.screen, "x\ny\rx\ny");
   EXPECT_EQ(rig.serial.wire_out, "G\nS1030000FC\nS1030001FB\n");
 }
@@ -96,31 +97,31 @@ TEST_F(SrecSend, AcknowledgementSplitByOtherBytesStillCounts) {
   monitor.silent = true;
   monitor.peer.say("N--\n");
   std::string f = dir.write("a.mot", "S1030000FC\n");
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   EXPECT_EQ(rig.console.screen, "--\r");
 }
 
 TEST_F(SrecSend, ProgressEveryThirtyTwoLinesAndSummaryCount) {
   std::string f32 = dir.write("32.mot", srec_lines(32));
-  EXPECT_EQ(send(f32), 0);
+  EXPECT_EQ(send(f32), Outcome::Done);
   std::string screen = rig.console.take_screen();
   EXPECT_EQ(screen.find("line("), std::string::npos);
   EXPECT_NE(screen.find("\r32 lines,  0 sec."), std::string::npos);
 
   std::string f33 = dir.write("33.mot", srec_lines(33));
-  EXPECT_EQ(send(f33), 0);
+  EXPECT_EQ(send(f33), Outcome::Done);
   // 33 lines of 21 bytes: the position after the 33rd line is the whole file.
   EXPECT_EQ(rig.console.take_screen(),
             "\r32 line(100%)\r\r33 lines,  0 sec.\n\r\"" + f33 + "\" send ");
 
   std::string f40 = dir.write("40.mot", srec_lines(40));
-  EXPECT_EQ(send(f40), 0);
+  EXPECT_EQ(send(f40), Outcome::Done);
   EXPECT_NE(rig.console.take_screen().find("\r32 line(82%)\r"), std::string::npos);
 }
 
 TEST_F(SrecSend, QuietSendShowsOnlyTheCarriageReturnsOfEveryThirtySecondLine) {
   std::string f = dir.write("65.mot", srec_lines(65));
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   EXPECT_EQ(rig.console.screen, "\r\r\r");
 }
 
@@ -134,7 +135,7 @@ TEST_F(SrecSend, LongLineGoesAsTwoPiecesEachAcknowledged) {
   rig.serial.set_peer(&peer);
   std::string line = "S194" + std::string(296, '7');  // 0x94 bytes: a record of 300 characters
   std::string f = dir.write("long.mot", line + "\n");
-  EXPECT_EQ(send(f), 0);
+  EXPECT_EQ(send(f), Outcome::Done);
   EXPECT_EQ(peer.received, "G\n" + line + "\n");
   EXPECT_NE(rig.console.screen.find("2 lines"), std::string::npos);
 }
@@ -143,7 +144,7 @@ TEST_F(SrecSend, SilentTargetTimesOutAfterMoreThanFourSeconds) {
   monitor.silent = true;
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
   std::int64_t start = rig.clock.seconds();
-  EXPECT_EQ(send(f), -1);
+  EXPECT_EQ(send(f), Outcome::Failed);
   EXPECT_EQ(rig.clock.seconds() - start, 5);
   EXPECT_EQ(rig.console.screen,
             "\n\rxfersfmt:timeout !\n\r\r \"" + f + "\" 1 sent\n\r send abort\n\r");
@@ -158,7 +159,7 @@ TEST_F(SrecSend, LimitCountsFromTheLastProgressPointNotTheStart) {
   monitor.delay_waits = 1;
   std::string f = dir.write("60.mot", srec_lines(60));
   std::int64_t start = rig.clock.seconds();
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   EXPECT_GE(rig.clock.seconds() - start, 5);
   EXPECT_EQ(monitor.lines, 60);
 }
@@ -166,7 +167,7 @@ TEST_F(SrecSend, LimitCountsFromTheLastProgressPointNotTheStart) {
 TEST_F(SrecSend, SlowTargetTimesOutBeforeTheFirstProgressPoint) {
   monitor.delay_waits = 3;
   std::string f = dir.write("40.mot", srec_lines(40));
-  EXPECT_EQ(send(f), -1);
+  EXPECT_EQ(send(f), Outcome::Failed);
   EXPECT_NE(rig.console.screen.find("xfersfmt:timeout !"), std::string::npos);
   EXPECT_LT(monitor.lines, 32);
 }
@@ -175,7 +176,7 @@ TEST_F(SrecSend, AbortFlagEndsTheWaitAndIsCleared) {
   rig.s().core.abort_flag = true;
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\nS1030002FA\n");
   monitor.silent = true;
-  EXPECT_EQ(send(f), -1);
+  EXPECT_EQ(send(f), Outcome::Failed);
   EXPECT_EQ(rig.console.screen, "\r \"" + f + "\" 1 sent\n\r send abort\n\r");
   EXPECT_FALSE(rig.s().core.abort_flag);
   drain(rig.s());
@@ -186,7 +187,7 @@ TEST_F(SrecSend, KeysDuringTheWaitAreDropped) {
   monitor.delay_waits = 2;
   rig.console.type("ab");
   std::string f = dir.write("a.mot", "S1030000FC\nS1030001FB\n");
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   EXPECT_EQ(rig.s().core.keys.count, 0);
   EXPECT_FALSE(rig.console.keys_left());
 }
@@ -198,7 +199,7 @@ TEST_F(SrecSend, ALineIsOneWriteSoOneSegmentOverANetworkPortAndBytesAfterTheAckA
   monitor.before_ack = "ok ";
   std::string f = dir.write("3.mot", srec_lines(3));
   rig.s().link.tx.reset();
-  EXPECT_EQ(send(f, 0), 0);
+  EXPECT_EQ(send(f, 0), Outcome::Done);
   EXPECT_EQ(rig.serial.writes, 3);  // "G\n" with the first line, then one a line
   EXPECT_EQ(rig.serial.wire_out, "G\n" + srec_lines(3));
   EXPECT_EQ(rig.console.screen, "ok \rok ok ");
@@ -207,7 +208,7 @@ TEST_F(SrecSend, ALineIsOneWriteSoOneSegmentOverANetworkPortAndBytesAfterTheAckA
   monitor.peer.say("N");
   monitor.peer.say("x\nN\nafter>>");
   std::string g = dir.write("1.mot", "S1030000FC\n");
-  EXPECT_EQ(send(g, 0), 0);
+  EXPECT_EQ(send(g, 0), Outcome::Done);
   std::uint8_t rest[16] = {};
   ASSERT_EQ(rig.s().link.port.read(rest, sizeof rest), 9);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(rest), 9), "N\nafter>>");
@@ -219,7 +220,7 @@ TEST_F(SrecSend, TheWaitSleepsUntilItsLimit) {
   monitor.silent = true;
   std::string f = dir.write("1.mot", "S1030000FC\n");
   std::int64_t start_ms = rig.clock.ms;
-  EXPECT_EQ(send(f, 0), -1);
+  EXPECT_EQ(send(f, 0), Outcome::Failed);
   EXPECT_EQ(rig.idle.unlimited, 0);
   EXPECT_EQ(rig.idle.last_timeout_ms, 100);  // what was left of the limit at the last wait
   EXPECT_EQ(rig.clock.ms - start_ms, 5000);  // more than 4 whole seconds, and not a step more

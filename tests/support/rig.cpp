@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "link/serial_port.h"
+#include "terminal/command_table.h"
 #include "terminal/startup.h"
 
 namespace dravel::test {
@@ -87,6 +88,10 @@ std::string TempDir::read(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+Outcome Rig::shown(const CommandResult& r) {
+  return report_result(*state, r);
 }
 
 }  // namespace dravel::test

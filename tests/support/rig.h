@@ -53,6 +53,8 @@ struct Rig {
   std::string history_file() const { return home.file("dravel.his"); }
 
   State& s() { return *state; }
+  // What the dispatcher does with a handler's result: prints its reason; the outcome.
+  Outcome shown(const CommandResult& r);
   // Opens the port as start-up does (to the peer).
   void open_port();
   // Runs the whole program with `args` (no program name) and the rig's environment, its

@@ -114,7 +114,7 @@ TEST_F(LoopTest, WatcherCallbackRunsWithItsChunkAlreadyOnTheScreen) {
       rig.s().watchers, "MARK",
       [this](int) {
         screen_when_called = rig.console.screen;
-        return 0;
+        return CommandResult::done();
       },
       0);
   std::string first(255, 'x');

@@ -13,20 +13,24 @@
 namespace dravel::test {
 namespace {
 
-// Callbacks are plain functions; they note their calls here.
+// Callbacks are plain functions; they note their calls here and say their value.
 std::vector<int> g_calls;
-int note(int value) {
+constexpr int QUIT_VALUE = 255;
+CommandResult note(int value) {
   g_calls.push_back(value);
-  return value;
+  if (value == QUIT_VALUE) return CommandResult::quit();
+  return CommandResult::done(std::to_string(value));
 }
 
 struct WatchersTest : ::testing::Test {
   ScriptedPeer peer;
   Rig rig{peer};
   void SetUp() override { g_calls.clear(); }
-  int feed(const std::string& chunk) {
+  // The reason of the callback that ran: "" when none did.
+  std::string feed(const std::string& chunk) {
     return watchers_feed(rig.s().watchers, reinterpret_cast<const std::uint8_t*>(chunk.data()),
-                         static_cast<int>(chunk.size()));
+                         static_cast<int>(chunk.size()))
+        .reason;
   }
 };
 
@@ -45,30 +49,30 @@ TEST_F(WatchersTest, ProgramWatchersAreTriedFileLoadThenDataLoadThenPrompt) {
 }
 
 TEST_F(WatchersTest, FirstCompletedWatcherWinsAndEveryMatcherStartsOver) {
-  EXPECT_EQ(feed("anything"), 0);  // empty list
+  EXPECT_EQ(feed("anything"), "");  // empty list
   watcher_register(rig.s().watchers, "  \r>>", note, 7);
   watcher_register(rig.s().watchers, "load\r\n", note, 3);
 
   // The end of a load request and a whole prompt in one chunk: only the request runs,
   // and the prompt seen in the same chunk is forgotten.
-  EXPECT_EQ(feed("lo"), 0);
-  EXPECT_EQ(feed("ad\r\n  \r>>"), 3);
+  EXPECT_EQ(feed("lo"), "");
+  EXPECT_EQ(feed("ad\r\n  \r>>"), "3");
   EXPECT_EQ(g_calls, (std::vector<int>{3}));
-  EXPECT_EQ(feed("x"), 0);
+  EXPECT_EQ(feed("x"), "");
 
   // Half a prompt is forgotten when another watcher completes.
-  EXPECT_EQ(feed("  \r>"), 0);
-  EXPECT_EQ(feed("load\r\n"), 3);
-  EXPECT_EQ(feed(">"), 0);
+  EXPECT_EQ(feed("  \r>"), "");
+  EXPECT_EQ(feed("load\r\n"), "3");
+  EXPECT_EQ(feed(">"), "");
 
   // Two prompts in one chunk run the callback once.
   g_calls.clear();
-  EXPECT_EQ(feed("  \r>>   \r>>"), 7);
+  EXPECT_EQ(feed("  \r>>   \r>>"), "7");
   EXPECT_EQ(g_calls, (std::vector<int>{7}));
 
-  // A watcher without a callback reports 1.
+  // A watcher without a callback matches and does nothing.
   watcher_register(rig.s().watchers, "bell", nullptr, 0);
-  EXPECT_EQ(feed(std::string("be\0bell", 7)), 1);
+  EXPECT_EQ(feed(std::string("be\0bell", 7)), "");
 }
 
 TEST_F(WatchersTest, LoopSetsPromptSeenForAPromptSplitOverReadsAndClearsItNextPass) {
@@ -88,10 +92,10 @@ TEST_F(WatchersTest, LoopSetsPromptSeenForAPromptSplitOverReadsAndClearsItNextPa
 
 TEST_F(WatchersTest, CallbackResultOfQuitEndsTheLoop) {
   rig.open_port();
-  watcher_register(rig.s().watchers, "bye", note, QUIT_RESULT);
+  watcher_register(rig.s().watchers, "bye", note, QUIT_VALUE);
   peer.say("say bye");
   EXPECT_FALSE(terminal_pass(rig.s()));
-  EXPECT_EQ(g_calls, (std::vector<int>{QUIT_RESULT}));
+  EXPECT_EQ(g_calls, (std::vector<int>{QUIT_VALUE}));
 }
 
 }  // namespace
