@@ -34,17 +34,30 @@ std::uint8_t read_one_byte(Link& link) {
   }
 }
 
-// Fills `payload` with one packet's bytes; returns their 8-bit sum.
-std::uint8_t read_payload(Link& link, std::uint8_t* payload) {
-  std::uint8_t sum = 0;
+// Fills `frame` with one packet as the monitor sends it, its payload and its sum. False when
+// the line fell silent for PACKET_SILENCE_MS first: a byte was lost, and the monitor, its
+// packet sent, waits for the answer while the host would wait for the rest for ever.
+bool read_frame(Link& link, std::uint8_t (&frame)[PACKET_SIZE + 1]) {
+  platform::Clock& clock = link.clock();
+  std::int64_t deadline = clock.milliseconds() + PACKET_SILENCE_MS;
   int have = 0;
-  while (have < PACKET_SIZE) {
-    int n = link_read(link, payload + have, PACKET_SIZE - have);
-    for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + payload[have + i]);
+  while (have < PACKET_SIZE + 1) {
+    const int n = link_read(link, frame + have, PACKET_SIZE + 1 - have);
     have += n;
     terminate_on_abort(link.core, true);
-    if (n == 0) idle_wait(link.core);
+    if (n > 0) {
+      deadline = clock.milliseconds() + PACKET_SILENCE_MS;
+      continue;
+    }
+    if (clock.milliseconds() >= deadline) return false;
+    idle_wait(link.core, false, deadline);
   }
+  return true;
+}
+
+std::uint8_t sum_of(const std::uint8_t* data, int n) {
+  std::uint8_t sum = 0;
+  for (int i = 0; i < n; ++i) sum = static_cast<std::uint8_t>(sum + data[i]);
   return sum;
 }
 
@@ -91,24 +104,25 @@ int send_packets(Link& link, const std::uint8_t* data, std::int32_t length) {
 
 int receive_packets(Link& link, std::uint8_t* buffer, std::int32_t length) {
   std::int32_t received = 0;
-  // The target always sends whole packets; a short last one lands here first so a
-  // length that is not a multiple of a packet never writes past the caller's buffer.
-  std::uint8_t spare[PACKET_SIZE];
+  // The target always sends whole packets, and the sum after them; only `want` bytes of a
+  // packet go to the caller, so a length that is not a multiple of a packet never writes
+  // past its buffer.
+  std::uint8_t frame[PACKET_SIZE + 1];
   int bad = 0;  // the current packet's bad arrivals
   while (received < length) {
     const std::int32_t want = std::min<std::int32_t>(length - received, PACKET_SIZE);
-    std::uint8_t* payload = want == PACKET_SIZE ? buffer + received : spare;
     terminate_on_abort(link.core, true);
     serial_write_byte(link.port, PACKET_START);
-    std::uint8_t sum = read_payload(link, payload);
-    if (read_one_byte(link) != sum) {
+    // A short packet is answered as a spoilt one: the monitor, waiting for the answer, sends
+    // it again on the next request ('N' is ignored should it be between frames instead).
+    if (!read_frame(link, frame) || sum_of(frame, PACKET_SIZE) != frame[PACKET_SIZE]) {
       serial_write_byte(link.port, REJECT);
       if (++bad == PACKET_TRIES) return -1;
       continue;
     }
     bad = 0;
     serial_write_byte(link.port, ACCEPT);
-    if (payload == spare) std::memcpy(buffer + received, spare, static_cast<std::size_t>(want));
+    std::memcpy(buffer + received, frame, static_cast<std::size_t>(want));
     received += want;
   }
   return 0;

@@ -140,6 +140,8 @@ void BinaryMode::send_packet() {
     data[draws().next() % PACKET_SIZE] ^= 0x5A;
     ++faulted_packets_;
   }
+  if (faults_.lose_byte_of_sent_packet != 0 && sent_packets_ == faults_.lose_byte_of_sent_packet)
+    data.erase(data.begin() + PACKET_SIZE / 2);
   reply_.say(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
   phase_ = Phase::answer;
 }

@@ -13,6 +13,9 @@ struct Faults {
   // Send the Nth packet of binary read mode (1-based, resends counted) with a checksum one
   // too high. 0: never.
   std::uint64_t corrupt_sent_packet = 0;
+  // Leave one byte out of the Nth packet of binary read mode (1-based, resends counted), as a
+  // line that lost it would: the host gets 2048 bytes where it waits for 2049. 0: never.
+  std::uint64_t lose_byte_of_sent_packet = 0;
   // Answer 'N' to about this many in a thousand of the host's packets in binary write mode,
   // and spoil one byte of about this many in a thousand packets sent in read mode (their
   // checksum left as it was), chosen by a generator seeded with fault_seed.

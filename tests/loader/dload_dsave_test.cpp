@@ -149,6 +149,29 @@ TEST_F(DloadDsave, DsaveOf0x8000BytesMatchesTheTargetDespiteACorruptPacket) {
   EXPECT_EQ(rig.serial.wire_out.substr(rig.serial.wire_out.size() - 2), "\r\r");
 }
 
+// A byte the line lost leaves the host one short of a packet while the monitor, its packet
+// sent, waits for the answer: the silence makes it a bad packet, asked for again. Without
+// that both sides wait for ever (the soak once stalled so, in a dsave's first block).
+TEST(DsaveLostByte, APacketThatStopsShortIsAskedForAgain) {
+  for (std::uint64_t packet : {1u, 5u}) {
+    SCOPED_TRACE(packet);
+    SimPeer sim;
+    Rig rig{sim};
+    TempDir dir;
+    rig.s().history_path = dir.file("his");
+    rig.open_port();
+    std::string data = image(0x8000, 3);
+    sim.monitor.memory().write(0x80020000, reinterpret_cast<const std::uint8_t*>(data.data()),
+                               data.size());
+    sim.monitor.faults().lose_byte_of_sent_packet = packet;
+    std::string out = dir.file("out.bin");
+    std::string args = out + " 80020000 8000";
+    EXPECT_EQ(rig.shown(dsave_command(rig.s().link, args.data())), Outcome::Done);
+    EXPECT_EQ(TempDir::read(out), data);
+    EXPECT_EQ(count_of(rig.serial.wire_out, "N"), 1u);
+  }
+}
+
 // A packet spoilt every time (rejected on the way in, corrupted on the way out) ends the
 // transfer after PACKET_TRIES tries with a message; the monitor is back at its prompt and the
 // command fails, which stops a script like any failing local command.
