@@ -16,15 +16,15 @@
 namespace {
 
 dravel::LoadFormat expected_format(const std::uint8_t* d, std::size_t n) {
-  if (n >= 2 && d[0] == 'S' && d[1] >= '0' && d[1] <= '9') return dravel::FORMAT_SREC;
-  if (n >= 8 && std::memcmp(d, "KV-R EXE", 8) == 0) return dravel::FORMAT_EXE;
-  if (n >= 2 && d[0] == 0x62 && d[1] == 0x01) return dravel::FORMAT_COFF;
+  if (n >= 2 && d[0] == 'S' && d[1] >= '0' && d[1] <= '9') return dravel::LoadFormat::Srec;
+  if (n >= 8 && std::memcmp(d, "KV-R EXE", 8) == 0) return dravel::LoadFormat::Exe;
+  if (n >= 2 && d[0] == 0x62 && d[1] == 0x01) return dravel::LoadFormat::Coff;
   if (n >= 4 && std::memcmp(d,
                             "\x7f"
                             "ELF",
                             4) == 0)
-    return dravel::FORMAT_ELF;
-  return dravel::FORMAT_UNKNOWN;
+    return dravel::LoadFormat::Elf;
+  return dravel::LoadFormat::Unknown;
 }
 
 void check_coff_headers(const std::uint8_t* data, std::size_t file_size) {
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_coff_headers(data, size);
 
   try {
-    if (format == dravel::FORMAT_EXE || format == dravel::FORMAT_COFF)
+    if (format == dravel::LoadFormat::Exe || format == dravel::LoadFormat::Coff)
       dravel::load_file(s.link, path, 1);
   } catch (const dravel::ProgramExit&) {
   }

@@ -9,12 +9,9 @@
 #include "core/system_reason.h"
 #include "core/waits.h"
 #include "link/link.h"
+#include "link/monitor_bytes.h"
 
 namespace dravel {
-
-namespace {
-constexpr std::uint8_t CTRL_U = 0x15;
-}  // namespace
 
 CommandResult help_key(Core& core) {
   platform::Console& c = core.console();
@@ -78,7 +75,7 @@ CommandResult log_local(LogFile& log, platform::Console& console, platform::File
 // The monitor hears of every switch; the local prompt then waits for its next prompt.
 CommandResult edit_toggle(bool& edit_mode, Link& link) {
   edit_mode = !edit_mode;
-  tx_enqueue(link.tx, CTRL_U);
+  tx_enqueue(link.tx, EDIT_SWITCH);
   link.prompt_seen = false;
   return CommandResult::done();
 }

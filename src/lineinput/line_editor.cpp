@@ -9,11 +9,17 @@
 
 namespace dravel {
 
-const LineEditKey line_edit_keys[8] = {
-    {0x13, EditAction::LEFT},        {0x04, EditAction::RIGHT},     {0x01, EditAction::HOME},
-    {0x06, EditAction::END},         {0x08, EditAction::BACKSPACE}, {0x07, EditAction::DELETE},
-    {0x0B, EditAction::KILL_TO_END}, {0x19, EditAction::KILL_LINE}};
-const KeyCode line_terminators[6] = {0x0D, 0x05, 0x18, 0x09, 0x0A, 0x19};
+const LineEditKey line_edit_keys[8] = {{line_key::LEFT, EditAction::Left},
+                                       {line_key::RIGHT, EditAction::Right},
+                                       {line_key::HOME, EditAction::Home},
+                                       {line_key::END, EditAction::End},
+                                       {line_key::BACKSPACE, EditAction::Backspace},
+                                       {line_key::DELETE, EditAction::Delete},
+                                       {line_key::KILL_TO_END, EditAction::KillToEnd},
+                                       {line_key::KILL_LINE, EditAction::KillLine}};
+const KeyCode line_terminators[6] = {line_key::ENTER,        line_key::PREVIOUS,
+                                     line_key::NEXT,         line_key::SEARCH_OLDER,
+                                     line_key::SEARCH_NEWER, line_key::CLEAR};
 
 namespace {
 
@@ -37,27 +43,27 @@ struct Editor {
 
 void Editor::apply(EditAction action) {
   switch (action) {
-    case EditAction::HOME:
+    case EditAction::Home:
       console_put_backspaces(con, cursor);
       cursor = 0;
       break;
-    case EditAction::END:
+    case EditAction::End:
       console_put_chars(con, line + cursor);
       cursor = length;
       break;
-    case EditAction::LEFT:
+    case EditAction::Left:
       if (cursor > 0) {
         console_put_backspaces(con, 1);
         --cursor;
       }
       break;
-    case EditAction::RIGHT:
+    case EditAction::Right:
       if (cursor < length) {
         put(line[cursor]);
         ++cursor;
       }
       break;
-    case EditAction::BACKSPACE:
+    case EditAction::Backspace:
       if (length > 0 && cursor > 0) {
         std::memmove(line + cursor - 1, line + cursor, static_cast<size_t>(length - cursor + 1));
         --cursor;
@@ -68,7 +74,7 @@ void Editor::apply(EditAction action) {
         console_put_backspaces(con, length - cursor + 1);
       }
       break;
-    case EditAction::DELETE:
+    case EditAction::Delete:
       if (cursor < length) {
         std::memmove(line + cursor, line + cursor + 1, static_cast<size_t>(length - cursor));
         --length;
@@ -77,13 +83,13 @@ void Editor::apply(EditAction action) {
         console_put_backspaces(con, length - cursor + 1);
       }
       break;
-    case EditAction::KILL_TO_END:
+    case EditAction::KillToEnd:
       spaces(length - cursor);
       console_put_backspaces(con, length - cursor);
       line[cursor] = '\0';
       length = cursor;
       break;
-    case EditAction::KILL_LINE:
+    case EditAction::KillLine:
       console_put_backspaces(con, cursor);
       spaces(length);
       console_put_backspaces(con, length);

@@ -13,8 +13,6 @@ namespace dravel {
 
 namespace {
 
-constexpr KeyCode KEY_CR = 0x0D, KEY_PREVIOUS = 0x05, KEY_NEXT = 0x18, KEY_SEARCH_OLDER = 0x09,
-                  KEY_SEARCH_NEWER = 0x0A, KEY_CLEAR = 0x19;
 constexpr const char* CLEAR_LINE = "\r\x1b[K";
 
 // The format's one "%s" becomes the history number; nothing else in it is interpreted.
@@ -53,29 +51,30 @@ char* prompted_input(Core& core, HistoryList& h, const char* format, char* line,
     int k = edit_line(core, line, capacity, line_edit_keys, line_terminators, flags);
     bool have_history = h.entry_count > 0;
     switch (k) {
-      case KEY_CLEAR:
+      case line_key::CLEAR:
         console_write(core.console(), CLEAR_LINE);
         h.browse_position = 0;
         continue;
-      case KEY_PREVIOUS:
-      case KEY_NEXT:
+      case line_key::PREVIOUS:
+      case line_key::NEXT:
         if (have_history)
-          h.browse_position = history_wrap(h, h.browse_position + (k == KEY_PREVIOUS ? -1 : 1));
+          h.browse_position =
+              history_wrap(h, h.browse_position + (k == line_key::PREVIOUS ? -1 : 1));
         console_write(core.console(), CLEAR_LINE);
         history_copy_current(h, line, capacity);
         continue;
-      case KEY_SEARCH_OLDER:
-      case KEY_SEARCH_NEWER:
+      case line_key::SEARCH_OLDER:
+      case line_key::SEARCH_NEWER:
         if (have_history) {
           if (h.browse_position == 0) h.search_prefix = line;
-          if (k == KEY_SEARCH_OLDER)
+          if (k == line_key::SEARCH_OLDER)
             history_search_older(h, h.search_prefix.c_str(), line, capacity);
           else
             history_search_newer(h, h.search_prefix.c_str(), line, capacity);
         }
         console_write(core.console(), CLEAR_LINE);
         continue;
-      case KEY_CR:
+      case line_key::ENTER:
         if ((flags & LINE_FLAG_NEWLINE) != 0) console_write(core.console(), "\r\n");
         if (have_history && is_listing_word(line)) {
           list_history(core, h, flags);

@@ -10,7 +10,7 @@ namespace dravel {
 BinarySession::BinarySession(Link& link, BinaryDirection direction)
     : link_(link), direction_(direction) {
   link_.prompt_seen = false;
-  const char* command = direction == BinaryDirection::TO_BOARD ? "bwr\r" : "brd\r";
+  const char* command = direction == BinaryDirection::ToBoard ? "bwr\r" : "brd\r";
   serial_write_string(link_.port, command);
   wait_for_text(link_, "binary\r");
 }
@@ -25,7 +25,7 @@ void BinarySession::leave() {
   left_ = true;
   // A read ends with the monitor waiting for the next request; a CR ends it, then the one
   // that leaves binary mode.
-  if (direction_ == BinaryDirection::FROM_BOARD) serial_write_byte(link_.port, CR);
+  if (direction_ == BinaryDirection::FromBoard) serial_write_byte(link_.port, CR);
   serial_write_string(link_.port, "\r");
   wait_for_text(link_, "end binary\r");
 }

@@ -11,8 +11,8 @@ namespace dravel {
 class Link;
 
 enum class BinaryDirection {
-  TO_BOARD,    // "bwr": the host sends blocks
-  FROM_BOARD,  // "brd": the host asks for blocks
+  ToBoard,    // "bwr": the host sends blocks
+  FromBoard,  // "brd": the host asks for blocks
 };
 
 class BinarySession {

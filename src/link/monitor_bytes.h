@@ -8,6 +8,8 @@ namespace dravel {
 inline constexpr std::uint8_t BREAK = 0x03;
 // Ends a command line; alone, it leaves binary mode between frames.
 inline constexpr std::uint8_t CR = 0x0D;
+// Switches the monitor's own line editing on or off (the local edit mode's toggle).
+inline constexpr std::uint8_t EDIT_SWITCH = 0x15;
 // Bytes of one line the monitor's line buffer takes; more would be lost.
 inline constexpr int MONITOR_LINE_LIMIT = 64;
 // What a prompted line may hold: one less, the terminator's place.

@@ -86,7 +86,7 @@ CommandResult dload_command(Link& link, char* argument) {
         !problem.empty())
       return CommandResult::failed(problem);
   }
-  BinarySession session(link, BinaryDirection::TO_BOARD);
+  BinarySession session(link, BinaryDirection::ToBoard);
   for (int i = 0; i < count; ++i)
     if (!dload_file(link, session, pairs[i].name, pairs[i].address)) return CommandResult::failed();
   return CommandResult::done();

@@ -114,7 +114,7 @@ CommandResult dsave_command(Link& link, char* argument) {
   bool stopped = false;
   int write_errno = 0;
   {
-    BinarySession session(link, BinaryDirection::FROM_BOARD);
+    BinarySession session(link, BinaryDirection::FromBoard);
     std::int32_t remaining = size;
     while (remaining > 0 && !write_failed && !stopped) {
       console_printf(

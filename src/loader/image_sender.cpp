@@ -90,7 +90,7 @@ CommandResult send_load_image(Link& link, std::FILE* file, const char* name, con
   const TransferProgress progress{link, verbose != 0, link.clock().seconds()};
   bool failed = false;
   {
-    BinarySession session(link, BinaryDirection::TO_BOARD);
+    BinarySession session(link, BinaryDirection::ToBoard);
     for (const ImagePiece& p : image.pieces) {
       std::fseek(file, static_cast<long>(p.offset), SEEK_SET);
       if (verbose != 0) print_piece_line(link, name, p, "");

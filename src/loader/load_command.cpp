@@ -39,17 +39,17 @@ LoadFormat detect_format(const char* name, std::string& why) {
   BinaryFile f = open_binary(name);
   if (!f) {
     why = format_text("Can't open \"%s\": %s\n\r", name, open_failure().c_str());
-    return FORMAT_UNKNOWN;
+    return LoadFormat::Unknown;
   }
   unsigned char head[MAGIC_BYTES] = {};
   std::size_t n = std::fread(head, 1, MAGIC_BYTES, f.get());
   f.reset();
-  if (n >= 2 && head[0] == 'S' && head[1] >= '0' && head[1] <= '9') return FORMAT_SREC;
-  if (n == MAGIC_BYTES && std::memcmp(head, EXE_MAGIC, MAGIC_BYTES) == 0) return FORMAT_EXE;
-  if (n >= 2 && head[0] == 0x62 && head[1] == 0x01) return FORMAT_COFF;
+  if (n >= 2 && head[0] == 'S' && head[1] >= '0' && head[1] <= '9') return LoadFormat::Srec;
+  if (n == MAGIC_BYTES && std::memcmp(head, EXE_MAGIC, MAGIC_BYTES) == 0) return LoadFormat::Exe;
+  if (n >= 2 && head[0] == 0x62 && head[1] == 0x01) return LoadFormat::Coff;
   if (n >= sizeof ELF_MAGIC && std::memcmp(head, ELF_MAGIC, sizeof ELF_MAGIC) == 0)
-    return FORMAT_ELF;
-  return FORMAT_UNKNOWN;
+    return LoadFormat::Elf;
+  return LoadFormat::Unknown;
 }
 
 bool load_file_readable(Link& link, const char* name) {
@@ -64,8 +64,8 @@ ImageResult read_executable(LoadFormat format, const char* name, std::FILE* f, s
   auto read_at = [f](std::uint64_t offset, std::uint8_t* out, std::size_t n) {
     return std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(out, 1, n, f) == n;
   };
-  if (format == FORMAT_EXE) return read_exe_image(name, read_at, size);
-  if (format == FORMAT_COFF) return read_coff_image(name, read_at, size);
+  if (format == LoadFormat::Exe) return read_exe_image(name, read_at, size);
+  if (format == LoadFormat::Coff) return read_coff_image(name, read_at, size);
   ElfResult elf = read_elf_image(read_at, size);
   if (!elf.problem.empty())
     return ImageResult::refused("\"" + std::string(name) + "\" " + elf.problem + "\n\r");
@@ -98,14 +98,14 @@ CommandResult load_file(Link& link, const char* name, int level) {
   if (!load_file_readable(link, name)) return CommandResult::failed(not_found(name));
   std::string why;
   switch (LoadFormat format = detect_format(name, why)) {
-    case FORMAT_SREC:
+    case LoadFormat::Srec:
       if (std::string refusal = srec_file_refusal(name); !refusal.empty())
         return CommandResult::failed(refusal);
       queue_text(link, "ld2\r");
       return srec_send(link, name, level);
-    case FORMAT_EXE:
-    case FORMAT_COFF:
-    case FORMAT_ELF:
+    case LoadFormat::Exe:
+    case LoadFormat::Coff:
+    case LoadFormat::Elf:
       return load_executable(link, format, name, level);
     default:
       return CommandResult::failed(why + format_text(" \"%s\" unknown format\a\n\r", name));

@@ -10,19 +10,13 @@ namespace dravel {
 class Link;
 struct HistoryList;
 
-enum LoadFormat {
-  FORMAT_UNKNOWN = 0,
-  FORMAT_SREC = 1,
-  FORMAT_EXE = 2,
-  FORMAT_COFF = 4,
-  FORMAT_ELF = 8
-};
+enum class LoadFormat : std::uint8_t { Unknown, Srec, Exe, Coff, Elf };
 
 inline constexpr const char* LOAD_PROMPT = "\x1b[32mLoad%s:\x1b[0m ";
 // The longest file name the monitor may send, its carriage return not counted.
 inline constexpr int MONITOR_NAME_LIMIT = 255;
 
-// FORMAT_UNKNOWN also when the file does not open; `why` then says so ("Can't open ...").
+// LoadFormat::Unknown also when the file does not open; `why` then says so ("Can't open ...").
 LoadFormat detect_format(const char* name, std::string& why);
 CommandResult load_file(Link& link, const char* name, int level);
 // Options "-s " / "-v ", then names; writes a terminator after each name. Stops at the first

@@ -21,7 +21,7 @@ namespace {
 constexpr std::uint8_t ASK_NAME = 'F';
 constexpr int NAME_READ = 256;
 
-enum class NameRead { DONE, ABORTED, TOO_LONG };
+enum class NameRead { Done, Aborted, TooLong };
 
 // The monitor's answer to 'F': a name ended by a carriage return. ESC (through the keyboard
 // poll) or a name that never ends gives up, so a silent monitor cannot hold the host for ever.
@@ -34,11 +34,11 @@ NameRead read_monitor_name(Link& link, std::string& name) {
     if (link.tx.count > 0) tx_flush(link.tx, link.port);
     int n = link_read(link, buf, NAME_READ);
     for (int i = 0; i < n; ++i) {
-      NameRead end = NameRead::DONE;
+      NameRead end = NameRead::Done;
       if (buf[i] != '\r') {
         name.push_back(static_cast<char>(buf[i]));
         if (++taken <= MONITOR_NAME_LIMIT) continue;
-        end = NameRead::TOO_LONG;
+        end = NameRead::TooLong;
       }
       // The monitor's words after the name are for whoever reads next.
       link.port.unread(buf + i + 1, static_cast<std::size_t>(n - i - 1));
@@ -46,7 +46,7 @@ NameRead read_monitor_name(Link& link, std::string& name) {
     }
     if (n > 0) continue;
     poll_keyboard(link.core);
-    if (link.core.abort_flag) return NameRead::ABORTED;
+    if (link.core.abort_flag) return NameRead::Aborted;
     idle_wait(link.core);
   }
 }
@@ -62,13 +62,13 @@ CommandResult load_request_callback(Link& link, HistoryList& history, const std:
     name = line;
   } else {
     switch (read_monitor_name(link, name)) {
-      case NameRead::DONE:
+      case NameRead::Done:
         break;
-      case NameRead::TOO_LONG:
+      case NameRead::TooLong:
         tx_enqueue(link.tx, BREAK);
         return CommandResult::failed(format_text(
             "\n\rfile name from the monitor longer than %d bytes\a\n\r", MONITOR_NAME_LIMIT));
-      case NameRead::ABORTED:
+      case NameRead::Aborted:
         // abort_flag stays set: the loop then breaks and ends as ESC always does.
         tx_enqueue(link.tx, BREAK);
         return CommandResult::failed();

@@ -27,7 +27,7 @@ namespace {
 
 constexpr int RECEIVE_LIMIT = 255;
 
-enum class PassEnd { CONTINUE, QUIT };
+enum class PassEnd { Continue, Quit };
 
 // What a pass did, so an idle pass can wait instead of spinning.
 struct PassWork {
@@ -36,7 +36,7 @@ struct PassWork {
 
 PassEnd run_script_line(State& s, bool ran_without_waiting) {
   const Outcome outcome = script_run_line(s);
-  return script_advance(s, outcome, ran_without_waiting) ? PassEnd::QUIT : PassEnd::CONTINUE;
+  return script_advance(s, outcome, ran_without_waiting) ? PassEnd::Quit : PassEnd::Continue;
 }
 
 // Step 2 of a pass: a key for the target, a prefix key, or a command key.
@@ -44,15 +44,15 @@ PassEnd handle_key(State& s, KeyCode k) {
   if (k < key::FIRST_SPECIAL) {
     s.prefix_state = PREFIX_NONE;
     tx_enqueue(s.link.tx, k);
-    return PassEnd::CONTINUE;
+    return PassEnd::Continue;
   }
   if (s.prefix_state == 0 && (k == key::F9 || k == key::F10)) {
     s.prefix_state = k == key::F9 ? PREFIX_F9 : PREFIX_F10;
-    return PassEnd::CONTINUE;
+    return PassEnd::Continue;
   }
-  if (dispatch_key(s, k, s.prefix_state) == Outcome::Quit) return PassEnd::QUIT;
+  if (dispatch_key(s, k, s.prefix_state) == Outcome::Quit) return PassEnd::Quit;
   s.prefix_state = PREFIX_NONE;
-  return PassEnd::CONTINUE;
+  return PassEnd::Continue;
 }
 
 // Step 4: one byte out, up to 255 bytes in, shown, logged and watched. A flood is read
@@ -68,7 +68,7 @@ PassEnd receive_pass(State& s, PassWork& work) {
   tx_send_one(s.link.tx, s.link.port);
   std::uint8_t text[RECEIVE_BATCH * RECEIVE_LIMIT];
   int total = serial_read(s.link.port, text, RECEIVE_BATCH * RECEIVE_LIMIT);
-  if (total <= 0) return PassEnd::CONTINUE;
+  if (total <= 0) return PassEnd::Continue;
   work.busy = true;
   char screen[RECEIVE_BATCH * RECEIVE_LIMIT];
   std::size_t pending = 0;
@@ -98,8 +98,8 @@ PassEnd receive_pass(State& s, PassWork& work) {
       if (Watcher* w = watchers_match(s.watchers, chunk, n)) {
         finish();
         // A load the board asked for is a command: its reason is said when it returns.
-        return report_result(s, watcher_run(*w)) == Outcome::Quit ? PassEnd::QUIT
-                                                                  : PassEnd::CONTINUE;
+        return report_result(s, watcher_run(*w)) == Outcome::Quit ? PassEnd::Quit
+                                                                  : PassEnd::Continue;
       }
     }
   } catch (...) {
@@ -107,7 +107,7 @@ PassEnd receive_pass(State& s, PassWork& work) {
     throw;
   }
   finish();
-  return PassEnd::CONTINUE;
+  return PassEnd::Continue;
 }
 
 // A command stopped by a lost device: nothing half-sent or half-read is kept for when the
@@ -166,17 +166,17 @@ bool pass(State& s) {
   bool key_first = false;
   if (!a.paused() && a.active() && !a.line_waits_prompt && line_ready) {
     key_first = poll_keyboard(s.core);
-    if (!key_first) return run_script_line(s, true) == PassEnd::CONTINUE;
+    if (!key_first) return run_script_line(s, true) == PassEnd::Continue;
   }
   if (!key_first && !a.paused() && s.link.prompt_seen && a.active() && line_ready) {
-    return run_script_line(s, false) == PassEnd::CONTINUE;
+    return run_script_line(s, false) == PassEnd::Continue;
   }
   if (!a.paused() && s.link.prompt_seen && !a.active() && s.edit_mode && !s.options.batch) {
-    char line[256] = {};
+    char line[PROMPT_CAPACITY + 1] = {};
     console_write(s.console(), "\r");
     prompted_input(s.core, s.history, "%s>>", line, PROMPT_CAPACITY, LINE_FLAG_SPECIAL_ENDS);
     if (std::strlen(line) == 1 && static_cast<std::uint8_t>(line[0]) >= 0x80) {
-      return handle_key(s, static_cast<KeyCode>(line[0])) == PassEnd::CONTINUE;
+      return handle_key(s, static_cast<KeyCode>(line[0])) == PassEnd::Continue;
     }
     s.link.prompt_seen = false;
     console_write(s.console(), "\r\x1b[K>>");
@@ -190,14 +190,14 @@ bool pass(State& s) {
   if (bits & POLL_KEY) {
     current = read_key(s.core);
     work.busy = true;
-    if (handle_key(s, current) == PassEnd::QUIT) return false;
+    if (handle_key(s, current) == PassEnd::Quit) return false;
   }
   if (bits & POLL_BREAK) {
     work.busy = true;
     tx_enqueue(s.link.tx, BREAK);
   }
   if (bits & POLL_RECEIVE) {
-    if (receive_pass(s, work) == PassEnd::QUIT) return false;
+    if (receive_pass(s, work) == PassEnd::Quit) return false;
   }
   if (!work.busy && s.link.tx.count == 0 && s.core.keys.count == 0) idle_wait(s.core);
   return true;

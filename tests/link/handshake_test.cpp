@@ -135,7 +135,7 @@ TEST_F(HandshakeTest, PromptRightAfterLeavingBinaryIsKeptForTheNextWait) {
     if (p.received == "bwr\r\r") p.say("\r\nend binary\r\n>>");
     if (p.received == "bwr\r\rsr epc 80010000\r") p.say("\r\n>>");
   };
-  { BinarySession session(rig.s().link, BinaryDirection::TO_BOARD); }
+  { BinarySession session(rig.s().link, BinaryDirection::ToBoard); }
   EXPECT_EQ(set_target_register(rig.s().link, REGISTER_EPC, 0x80010000u), 0);
   EXPECT_EQ(peer.received, "bwr\r\rsr epc 80010000\r\r");
   EXPECT_EQ(rig.console.screen, "");

@@ -175,7 +175,7 @@ TEST_F(ExeLoad, DataEndingEarlyDuringTheTransferIsPaddedSoTheTargetCompletes) {
   for (std::uint32_t a = 0x80010100; a < 0x80014800; ++a) sim.monitor.memory().write_byte(a, 0xA5);
   BinaryFile file = open_binary(f.c_str());
   {
-    BinarySession session(rig.s().link, BinaryDirection::TO_BOARD);
+    BinarySession session(rig.s().link, BinaryDirection::ToBoard);
     send_transfer_header(rig.s().link, 0x80010000, 0x4800);
     const PieceSent sent =
         send_piece_data(rig.s().link, file.get(), 0x4800, TransferProgress{rig.s().link, false, 0});

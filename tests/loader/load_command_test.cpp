@@ -27,19 +27,19 @@ TEST_F(LoadCommand, DetectsFormatsByTheirFirstBytes) {
     LoadFormat format;
   };
   const Case cases[] = {
-      {"S1whatever", FORMAT_SREC},
-      {"S9", FORMAT_SREC},
-      {"SX0000", FORMAT_UNKNOWN},
-      {"S\n", FORMAT_UNKNOWN},
-      {"S", FORMAT_UNKNOWN},
-      {"KV-R EXE" + std::string(8, '\0'), FORMAT_EXE},
-      {"KV-R EXE", FORMAT_EXE},
-      {"KV-R", FORMAT_UNKNOWN},
-      {"KV-R EX", FORMAT_UNKNOWN},
-      {std::string("\x62\x01", 2), FORMAT_COFF},
-      {std::string("\x62\x01\xff\xff", 4), FORMAT_COFF},
-      {std::string("\x01\x62", 2), FORMAT_UNKNOWN},
-      {"", FORMAT_UNKNOWN},
+      {"S1whatever", LoadFormat::Srec},
+      {"S9", LoadFormat::Srec},
+      {"SX0000", LoadFormat::Unknown},
+      {"S\n", LoadFormat::Unknown},
+      {"S", LoadFormat::Unknown},
+      {"KV-R EXE" + std::string(8, '\0'), LoadFormat::Exe},
+      {"KV-R EXE", LoadFormat::Exe},
+      {"KV-R", LoadFormat::Unknown},
+      {"KV-R EX", LoadFormat::Unknown},
+      {std::string("\x62\x01", 2), LoadFormat::Coff},
+      {std::string("\x62\x01\xff\xff", 4), LoadFormat::Coff},
+      {std::string("\x01\x62", 2), LoadFormat::Unknown},
+      {"", LoadFormat::Unknown},
   };
   for (const Case& c : cases) {
     std::string f = dir.write("f", c.content);
@@ -48,7 +48,7 @@ TEST_F(LoadCommand, DetectsFormatsByTheirFirstBytes) {
     EXPECT_EQ(why, "");
   }
   std::string why;
-  EXPECT_EQ(detect_format(dir.file("none").c_str(), why), FORMAT_UNKNOWN);
+  EXPECT_EQ(detect_format(dir.file("none").c_str(), why), LoadFormat::Unknown);
   EXPECT_EQ(why, "Can't open \"" + dir.file("none") + "\": No such file or directory\n\r");
 }
 
