@@ -252,5 +252,25 @@ TEST_F(Ser2netE2E, ServerKilledMidLoadIsALostDeviceAndItsReturnIsBack) {
   EXPECT_TRUE(test::TempDir::read(dir.file("small.mem")) == small);
 }
 
+// A real ser2net takes SET-CONTROL for its pty (which has no such lines) without a word and
+// goes on serving: the pulses and the BREAK cost their time and the board still answers.
+TEST_F(Ser2netE2E, BreakAndModemLinesReachTheServerAndTheSessionGoesOn) {
+  serve({});
+  export_device("rfc2217");
+  url = "rfc2217://127.0.0.1:" + std::to_string(port);
+  const std::string script = dir.write(
+      "lines.scr",
+      "local dtr pulse 100\nlocal break 100\nlocal rts off\nlocal rts on\nlocal dtr off\n"
+      "reg\nlocal expect epc=\nlocal exit 0\n");
+  const Finished r = run_to_end({DRAVEL_BIN, "--batch", "--timeout", "10", "-B115200", "-d", url,
+                                 "--timestamps", script},
+                                dir.file("his"), false, std::chrono::seconds(40));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("cannot set"), std::string::npos) << r.output;
+  EXPECT_GE(r.took, std::chrono::milliseconds(200));
+  sim->send_signal(SIGTERM);
+  sim->wait_exit();
+}
+
 }  // namespace
 }  // namespace dravel::e2e
