@@ -84,6 +84,16 @@ TEST_F(ModemLinesTest, TheBoardsTextShowsWhileAPulseLasts) {
   EXPECT_LT(rig.idle.calls - idle_before, 25);
 }
 
+// A run that ends mid-BREAK (here its time limit) turns the BREAK off before the port closes:
+// a line, or a server's line, is never left held.
+TEST_F(ModemLinesTest, TheEndOfTheRunPutsATimedLineBack) {
+  EXPECT_EQ(batch("local break 60000\n", {"--timeout", "2"}), 124);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].first, Control::BreakOff);
+  EXPECT_LE(seen[1].second, 3000);
+  EXPECT_FALSE(rig.serial.is_open());
+}
+
 TEST_F(ModemLinesTest, SetAtEveryOpenAsTheOptionsSay) {
   rig.env["DRAVELPORT"] = "/dev/ttyUSB0";
   EXPECT_EQ(batch("local exit 0\n", {"--dtr", "off", "--rts=on"}), 0);
