@@ -67,13 +67,13 @@ int break_local(Link& link, char* argument) {
 }
 
 int dtr_local(Link& link, char* argument) {
-  return modem_local(link, ModemLine::Dtr,
-                     "usage: local dtr on|off|pulse <ms> (1 to 60000)\n\r", argument);
+  return modem_local(link, ModemLine::Dtr, "usage: local dtr on|off|pulse <ms> (1 to 60000)\n\r",
+                     argument);
 }
 
 int rts_local(Link& link, char* argument) {
-  return modem_local(link, ModemLine::Rts,
-                     "usage: local rts on|off|pulse <ms> (1 to 60000)\n\r", argument);
+  return modem_local(link, ModemLine::Rts, "usage: local rts on|off|pulse <ms> (1 to 60000)\n\r",
+                     argument);
 }
 
 }  // namespace dravel

@@ -46,4 +46,16 @@ LocalTime utc_time(std::int64_t ms) {
   return t;
 }
 
+LocalTime local_time_by(std::int64_t ms, bool (*to_local)(std::time_t, std::tm&)) {
+  std::int64_t whole = ms / 1000, part = ms % 1000;
+  if (part < 0) {
+    part += 1000;
+    --whole;
+  }
+  std::tm tm{};
+  if (!to_local(static_cast<std::time_t>(whole), tm)) return utc_time(ms);
+  return {tm.tm_year + 1900, tm.tm_mon + 1,          tm.tm_mday, tm.tm_hour, tm.tm_min,
+          tm.tm_sec,         static_cast<int>(part), tm.tm_wday, tm.tm_yday};
+}
+
 }  // namespace dravel::platform

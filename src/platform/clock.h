@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <ctime>
 
 namespace dravel::platform {
 
@@ -18,6 +19,9 @@ struct LocalTime {
 
 // `ms` since 1970 as a UTC calendar reading (pure: a clock with no time zone, as in tests).
 LocalTime utc_time(std::int64_t ms);
+// `ms` since 1970 as local time by the C library's conversion (localtime_r, localtime_s),
+// which says false when it cannot: then UTC rather than nothing.
+LocalTime local_time_by(std::int64_t ms, bool (*to_local)(std::time_t, std::tm&));
 
 // Wall clock in whole seconds; all time limits are counted in it.
 class Clock {

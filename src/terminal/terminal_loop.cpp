@@ -178,9 +178,8 @@ bool pass(State& s) {
   // itself (a transfer's "bwr") must not overtake a target line still going out. Any line
   // waits for a BREAK or a pulse to end: "local dtr pulse 100" resets the board before the
   // next line talks to it.
-  const bool line_ready =
-      !line_pulsing(s.link) &&
-      (!a.active() || s.link.tx.count == 0 || !is_local_line(a.current_line));
+  const bool line_ready = !line_pulsing(s.link) &&
+                          (!a.active() || s.link.tx.count == 0 || !is_local_line(a.current_line));
   // Keys come first, so a script of local lines that loops can still be stopped (F3, ESC).
   bool key_first = false;
   if (!a.paused() && a.active() && !a.line_waits_prompt && line_ready) {

@@ -28,9 +28,8 @@ constexpr std::uint8_t IAC = 255, SB = 250, SE = 240, WILL = 251, DO = 253, COM_
 // One session with krvbsim, logged: the banner, two commands, up to the last prompt.
 Finished logged_session(test::TempDir& dir, const std::string& log,
                         std::vector<std::string> options) {
-  const std::string script =
-      dir.write("log.scr", "local log " + log +
-                               "\nhelp\nreg\nlocal wait-prompt\nlocal log\nlocal exit 0\n");
+  const std::string script = dir.write(
+      "log.scr", "local log " + log + "\nhelp\nreg\nlocal wait-prompt\nlocal log\nlocal exit 0\n");
   std::vector<std::string> args = {KRVBSIM_BIN, "--", DRAVEL_BIN, "--batch"};
   args.insert(args.end(), options.begin(), options.end());
   args.push_back(script);
@@ -202,12 +201,27 @@ TEST(LinesE2E, BreakAndPulsesGoAsSetControlAndASilentServerCostsItsTimeLimit) {
   };
   // BREAK on 5, off 6; DTR on 8, off 9; RTS on 11, off 12.
   const Case cases[] = {
-      {"as ser2net on a pty: takes the option, answers no SET-CONTROL", "rfc2217", false, false, 0,
-       {5, 6, 9, 8, 12, 11, 8}, ""},
+      {"as ser2net on a pty: takes the option, answers no SET-CONTROL",
+       "rfc2217",
+       false,
+       false,
+       0,
+       {5, 6, 9, 8, 12, 11, 8},
+       ""},
       {"answers each", "rfc2217", false, true, 0, {5, 6, 9, 8, 12, 11, 8}, ""},
-      {"says nothing at all", "rfc2217", true, false, 1, {},
+      {"says nothing at all",
+       "rfc2217",
+       true,
+       false,
+       1,
+       {},
        "cannot set BREAK on: the server at rfc2217://127.0.0.1:"},
-      {"raw TCP", "socket", false, false, 1, {},
+      {"raw TCP",
+       "socket",
+       false,
+       false,
+       1,
+       {},
        "is a raw TCP port: it carries no BREAK or modem lines (rfc2217:// does)"},
   };
   test::TempDir dir;

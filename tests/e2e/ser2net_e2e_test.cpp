@@ -258,13 +258,13 @@ TEST_F(Ser2netE2E, BreakAndModemLinesReachTheServerAndTheSessionGoesOn) {
   serve({});
   export_device("rfc2217");
   url = "rfc2217://127.0.0.1:" + std::to_string(port);
-  const std::string script = dir.write(
-      "lines.scr",
-      "local dtr pulse 100\nlocal break 100\nlocal rts off\nlocal rts on\nlocal dtr off\n"
-      "reg\nlocal expect epc=\nlocal exit 0\n");
-  const Finished r = run_to_end({DRAVEL_BIN, "--batch", "--timeout", "10", "-B115200", "-d", url,
-                                 "--timestamps", script},
-                                dir.file("his"), false, std::chrono::seconds(40));
+  const std::string script =
+      dir.write("lines.scr",
+                "local dtr pulse 100\nlocal break 100\nlocal rts off\nlocal rts on\nlocal dtr off\n"
+                "reg\nlocal expect epc=\nlocal exit 0\n");
+  const Finished r = run_to_end(
+      {DRAVEL_BIN, "--batch", "--timeout", "10", "-B115200", "-d", url, "--timestamps", script},
+      dir.file("his"), false, std::chrono::seconds(40));
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.output.find("cannot set"), std::string::npos) << r.output;
   EXPECT_GE(r.took, std::chrono::milliseconds(200));

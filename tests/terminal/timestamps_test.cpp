@@ -1,11 +1,12 @@
 // Stamps on the board's lines through the loop, on the manual clock (its local time is UTC):
 // a line stamped when its first byte comes, our own log lines left as they are, the screen
 // unchanged unless asked, and F6 taking the next mode.
+#include "commands/timestamps.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "commands/timestamps.h"
 #include "support/rig.h"
 #include "terminal/command_table.h"
 
@@ -38,10 +39,12 @@ TEST_F(TimestampsTest, EachModeStampsALineWhenItsFirstByteComes) {
     const char* log;
   };
   const Case cases[] = {
-      {"abs", "[13:05:59.123] KRVB7100 monitor\r\n[13:06:00.623] >> local dos ls\n"
-              "[13:06:00.723] ok\r\n"},
-      {"iso", "[2025-12-09T13:05:59.123] KRVB7100 monitor\r\n"
-              "[2025-12-09T13:06:00.623] >> local dos ls\n[2025-12-09T13:06:00.723] ok\r\n"},
+      {"abs",
+       "[13:05:59.123] KRVB7100 monitor\r\n[13:06:00.623] >> local dos ls\n"
+       "[13:06:00.723] ok\r\n"},
+      {"iso",
+       "[2025-12-09T13:05:59.123] KRVB7100 monitor\r\n"
+       "[2025-12-09T13:06:00.623] >> local dos ls\n[2025-12-09T13:06:00.723] ok\r\n"},
       {"delta", "[+0.000] KRVB7100 monitor\r\n[+1.500] >> local dos ls\n[+0.100] ok\r\n"},
       {"off", "KRVB7100 monitor\r\n>> local dos ls\nok\r\n"},
   };
@@ -85,7 +88,8 @@ TEST_F(TimestampsTest, TheScreenIsStampedOnlyWhenAskedAndF6TakesTheNextMode) {
 
   for (const char* bad : {"timestamps utc", "timestamps abs screen x", "timestamps screen abs"}) {
     EXPECT_EQ(local(bad), -1) << bad;
-    EXPECT_EQ(rig.console.take_screen(), "usage: local timestamps [abs|delta|iso|off] [screen]\n\r");
+    EXPECT_EQ(rig.console.take_screen(),
+              "usage: local timestamps [abs|delta|iso|off] [screen]\n\r");
   }
   ASSERT_EQ(local("timestamps"), 0);  // alone: abs, the log only
   EXPECT_EQ(rig.console.take_screen(), "timestamps abs on the log\n\r");

@@ -13,17 +13,8 @@ std::int64_t SystemClock::milliseconds() {
 }
 
 LocalTime SystemClock::local_time(std::int64_t ms) {
-  std::int64_t whole = ms / 1000, part = ms % 1000;
-  if (part < 0) {
-    part += 1000;
-    --whole;
-  }
-  const std::time_t t = static_cast<std::time_t>(whole);
-  std::tm tm{};
-  // No time zone to be had: UTC rather than nothing.
-  if (::localtime_r(&t, &tm) == nullptr) return utc_time(ms);
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour, tm.tm_min,
-          tm.tm_sec,         static_cast<int>(part),  tm.tm_wday, tm.tm_yday};
+  return local_time_by(
+      ms, [](std::time_t t, std::tm& tm) { return ::localtime_r(&t, &tm) != nullptr; });
 }
 
 std::int64_t steady_ms() {
