@@ -65,14 +65,12 @@ PassEnd handle_key(State& s, KeyCode k) {
 constexpr int RECEIVE_BATCH = 16;
 
 PassEnd receive_pass(State& s, PassWork& work) {
+  s.link.prompt_seen = false;
   if (s.link.tx.count > 0) work.busy = true;
   tx_send_one(s.link.tx, s.link.port);
   std::uint8_t text[RECEIVE_BATCH * RECEIVE_LIMIT];
   int total = serial_read(s.link.port, text, RECEIVE_BATCH * RECEIVE_LIMIT);
-  // Only the board's text forgets the prompt: a network port's telnet traffic alone (a
-  // server's answer to a SET-CONTROL) wakes the loop with nothing to read.
   if (total <= 0) return PassEnd::CONTINUE;
-  s.link.prompt_seen = false;
   work.busy = true;
   char screen[RECEIVE_BATCH * RECEIVE_LIMIT];
   std::size_t pending = 0;
