@@ -4,7 +4,7 @@ namespace dravel {
 
 const char* const KEY_MAP_SCREEN =
     "\x1b[36m       [F1]  [F2]  [F3]  [F4]    [F5]  [F6]  [F7]  [F8]    [F9]  [F10]\r\n"
-    "       help  dos   auto  load    log               edit     -      -  \r\n"
+    "       help  dos   auto  load    log   stamp       edit     -      -  \r\n"
     "[F9]+  help              dload  logstop                               \r\n"
     "[F10]+ help  quit        dsave \r\n"
     "\x1b[0m";
@@ -21,6 +21,7 @@ const char* const LONG_HELP_SCREEN =
     "  F10 F4  - binary file up load        |  dsave <filename> <address> <size>\r\n"
     "  F5      - operation logging start    |  log <filename>\r\n"
     "  F9 F5   - logging stop               |  log\r\n"
+    "  F6      - time stamps: next mode     |  timestamps [abs|delta|iso|off] [screen]\r\n"
     "  F8      - local edit mode toggle     |  \r\n"
     "                                       |  auto-again\r\n"
     "                                       |  wait-prompt\r\n"
@@ -30,6 +31,9 @@ const char* const LONG_HELP_SCREEN =
     "                                       |  beep\r\n"
     "                                       |  expect [-t <sec>] <text>\r\n"
     "                                       |  exit [<status>]\r\n"
+    "                                       |  break [<ms>]\r\n"
+    "                                       |  dtr on|off|pulse <ms>\r\n"
+    "                                       |  rts on|off|pulse <ms>\r\n"
     "\x1b[0m";
 
 const char* const F9_HELP_SCREEN =

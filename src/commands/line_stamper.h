@@ -44,6 +44,8 @@ class LineStamper {
   // True while a line of the board's has begun and not ended (text of our own written to the
   // same place then would land inside the board's line).
   bool mid_line() const { return mid_line_; }
+  // Our own line went to the same place and ended the board's: its next byte starts a line.
+  void start_line() { mid_line_ = false; }
 
   // Appends `bytes` to `out`, a stamp before each line's first byte, all read at `now`.
   void feed(std::string_view bytes, const StampTime& now, std::string& out);

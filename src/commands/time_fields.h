@@ -6,20 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
+
 namespace dravel {
 
-// A reading of the local wall clock, to the millisecond.
-struct LocalTime {
-  int year = 1970;
-  int month = 1;  // 1..12
-  int day = 1;    // 1..31
-  int hour = 0;
-  int minute = 0;
-  int second = 0;  // 0..60 (a leap second)
-  int millisecond = 0;
-  int weekday = 4;   // 0 = Sunday
-  int year_day = 0;  // 0..365
-};
+// A reading of the local wall clock, to the millisecond (the clock seam gives it).
+using platform::LocalTime;
 
 // The fields a log name may use, for the message that names them.
 inline constexpr const char* TIME_FIELDS = "%Y %y %m %d %H %M %S %j %F %T %a %b %%";

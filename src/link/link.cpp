@@ -8,11 +8,15 @@ namespace dravel {
 Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device) {
   Hooks& hooks = core.hooks;
   hooks.tenders.push_back([this] { link_tend(*this); });
+  hooks.tenders.push_back([this] { line_controls_tend(*this); });
   // A lost device is tried again each new clock second.
   hooks.deadline_sources.push_back([this] {
     return port.lost() && port.loss_reported ? (port.last_reopen_second + 1) * 1000 : NO_DEADLINE;
   });
+  hooks.deadline_sources.push_back([this] { return line_deadline(*this); });
   hooks.held_input.push_back([this] { return port.has_unread(); });
+  // A BREAK left on would hold the line (and a server's line) after we are gone.
+  hooks.exit_actions.push_back([this] { line_controls_tend(*this, true); });
   hooks.exit_actions.push_back([this] { port.close(); });
 }
 

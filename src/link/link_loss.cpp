@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/console_out.h"
+#include "link/line_control.h"
 #include "link/link.h"
 #include "link/monitor_bytes.h"
 
@@ -53,6 +54,7 @@ void link_tend(Link& link) {
   port.command_cut = false;
   console_printf(link.console(), "\nserial device back: %s\n", port.name().c_str());
   if (!r.warning.empty()) console_printf(link.console(), "warning: %s\n", r.warning.c_str());
+  line_controls_at_open(link);
 }
 
 int link_read(Link& link, std::uint8_t* buf, int max) {

@@ -1,6 +1,8 @@
 #include "terminal/command_table.h"
 
 #include "commands/general_commands.h"
+#include "commands/line_commands.h"
+#include "commands/timestamps.h"
 #include "core/console_out.h"
 #include "lineinput/prompted_input.h"
 #include "link/monitor_bytes.h"
@@ -14,7 +16,7 @@ namespace dravel {
 
 namespace {
 
-using key::F1, key::F2, key::F3, key::F4, key::F5, key::F8;
+using key::F1, key::F2, key::F3, key::F4, key::F5, key::F6, key::F8;
 
 CommandResult help_key_row(State& s, const CommandRow&) {
   return help_key(s.core);
@@ -25,6 +27,9 @@ CommandResult quit_key(State& s, const CommandRow&) {
 }
 CommandResult log_stop_row(State& s, const CommandRow&) {
   return log_stop_key(s.log_file, s.console());
+}
+CommandResult timestamps_row(State& s, const CommandRow&) {
+  return timestamps_key(s.stamps, s.log_file, s.console());
 }
 // A key that does what the row's word does with nothing after it.
 CommandResult as_word(State& s, const CommandRow& row) {
@@ -74,6 +79,18 @@ CommandResult beep(State& s, char*) {
 CommandResult echo(State& s, char* a) {
   return echo_local(s.console(), a);
 }
+CommandResult timestamps(State& s, char* a) {
+  return timestamps_local(s.stamps, s.log_file, s.console(), a);
+}
+CommandResult line_break(State& s, char* a) {
+  return break_local(s.link, a);
+}
+CommandResult dtr(State& s, char* a) {
+  return dtr_local(s.link, a);
+}
+CommandResult rts(State& s, char* a) {
+  return rts_local(s.link, a);
+}
 
 constexpr const char* DOS_PROMPT = "\x1b[32mDos%s#\x1b[0m ";
 constexpr const char* AUTO_PROMPT = "\x1b[32mAuto%s:\x1b[0m ";
@@ -108,6 +125,10 @@ const CommandRow ROWS[] = {
     {{0, 0, 0, 0}, "wait-prompt", nullptr, wait_prompt_command},
     {{0, 0, 0, 0}, "expect", nullptr, expect_command},
     {{0, 0, 0, 0}, "exit", nullptr, exit_command},
+    {{F6, 0, 0, 0}, "timestamps", timestamps_row, timestamps},
+    {{0, 0, 0, 0}, "break", nullptr, line_break},
+    {{0, 0, 0, 0}, "dtr", nullptr, dtr},
+    {{0, 0, 0, 0}, "rts", nullptr, rts},
 };
 // clang-format on
 

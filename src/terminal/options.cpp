@@ -14,6 +14,9 @@ enum class Form {
   GLUED,           // -p<text>: the rest of the argument, which may be empty
   GLUED_OR_NEXT,   // -d<device> or -d <device>; a -d at the end sets nothing
   EQUALS_OR_NEXT,  // --timeout=N or --timeout N; at the end its value is empty
+  // --timestamps=X, --timestamps X when the next argument is a value it takes, else alone
+  // (its value empty): a name it does not take stays a script's.
+  EQUALS_OR_WORD,
 };
 
 struct OptionRow {
@@ -25,6 +28,12 @@ struct OptionRow {
 };
 
 constexpr long TIMEOUT_LIMIT = 10'000'000;
+
+bool on_off(const std::string& text, std::optional<bool>& on) {
+  if (text != "on" && text != "off") return false;
+  on = text == "on";
+  return true;
+}
 
 bool parse_seconds(const std::string& text, int& seconds) {
   if (text.empty() || text.size() > 8) return false;
@@ -59,6 +68,16 @@ constexpr OptionRow OPTIONS[] = {
     {"--timeout", Form::EQUALS_OR_NEXT,
      [](Options& o, const std::string& v) { return parse_seconds(v, o.timeout_seconds); },
      "--timeout needs whole seconds from 1"},
+    {"--timestamps-screen", Form::FLAG, [](Options& o, const std::string&) { return o.timestamps_screen = true; }, ""},
+    {"--timestamps", Form::EQUALS_OR_WORD, [](Options& o, const std::string& v) {
+       std::optional<StampMode> m = v.empty() ? StampMode::Abs : parse_stamp_mode(v);
+       if (m) o.timestamps = m;
+       return m.has_value();
+     }, "--timestamps takes abs, delta, iso or off"},
+    {"--dtr", Form::EQUALS_OR_NEXT, [](Options& o, const std::string& v) { return on_off(v, o.dtr); },
+     "--dtr needs on or off"},
+    {"--rts", Form::EQUALS_OR_NEXT, [](Options& o, const std::string& v) { return on_off(v, o.rts); },
+     "--rts needs on or off"},
 };
 // clang-format on
 
@@ -80,6 +99,7 @@ const OptionRow* row_of(const std::string& arg, std::size_t& glued) {
         if (starts_with(arg, name)) return &r;
         break;
       case Form::EQUALS_OR_NEXT:
+      case Form::EQUALS_OR_WORD:
         if (arg == name) return &r;
         if (starts_with(arg, name) && arg.size() > name.size() && arg[name.size()] == '=') {
           glued = name.size() + 1;
@@ -112,6 +132,13 @@ OptionsResult parse_options(const std::vector<std::string>& args) {
       continue;
     }
     std::string value;
+    if (row->form == Form::EQUALS_OR_WORD && a.size() == glued) {
+      if (i + 1 < args.size() && row->set(o, args[i + 1]))
+        ++i;
+      else
+        row->set(o, "");
+      continue;
+    }
     bool next = (row->form == Form::GLUED_OR_NEXT || row->form == Form::EQUALS_OR_NEXT) &&
                 a.size() == glued;
     if (next && i + 1 < args.size()) {

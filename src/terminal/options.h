@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "commands/line_stamper.h"
+
 namespace dravel {
 
 // What the command line chose; the environment's fallbacks are start-up's.
@@ -21,7 +23,10 @@ struct Options {
   bool show_list = false;
   // --batch: the scripts run in order with no keyboard, then the program ends.
   bool batch = false;
-  int timeout_seconds = 0;  // --timeout, 0 for none
+  int timeout_seconds = 0;              // --timeout, 0 for none
+  std::optional<StampMode> timestamps;  // --timestamps: the log's lines stamped
+  bool timestamps_screen = false;       // --timestamps-screen: the screen's too
+  std::optional<bool> dtr, rts;         // --dtr, --rts: set at every open
 };
 
 // Where a batch run has got to: run-time state, kept apart from the options.

@@ -5,11 +5,13 @@
 #include <cstdlib>
 
 #include "base/signal_flag.h"
+#include "commands/timestamps.h"
 #include "core/console_out.h"
 #include "core/exits.h"
 #include "core/program_exit.h"
 #include "core/run_outcome.h"
 #include "lineinput/history.h"
+#include "link/line_control.h"
 #include "link/link_loss.h"
 #include "link/serial_port.h"
 #include "terminal/auto_script.h"
@@ -76,6 +78,19 @@ std::string chosen_device_name(const State& s) {
                                   : s.options.device;
 }
 
+// --timestamps and the modem lines' state at open; a batch run that cannot set a line it was
+// told to fails before its first script, since the board is not in the state the job needs.
+void open_with_line_options(State& s) {
+  const Options& o = s.options;
+  const StampMode none = o.timestamps_screen ? StampMode::Abs : StampMode::Off;
+  set_timestamps(s.stamps, s.log_file, o.timestamps.value_or(none), o.timestamps_screen);
+  s.link.lines.modem[static_cast<int>(ModemLine::Dtr)] = o.dtr;
+  s.link.lines.modem[static_cast<int>(ModemLine::Rts)] = o.rts;
+  link_open(s.link, chosen_device_name(s), s.config.baud_rate);
+  if (s.link.port.is_open() && !line_controls_at_open(s.link) && o.batch)
+    s.outcome.command_failed = true;
+}
+
 int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   s.options = parsed.options;
   if (s.options.device.empty()) {
@@ -114,7 +129,7 @@ int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   s.history_path = his != nullptr ? his : "dravel.his";
   history_load_file(s.history, s.console(), s.history_path);
 
-  link_open(s.link, chosen_device_name(s), s.config.baud_rate);
+  open_with_line_options(s);
   register_program_watchers(s);
 
   if (!s.options.batch) {

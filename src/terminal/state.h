@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands/log_file.h"
+#include "commands/timestamps.h"
 #include "core/core.h"
 #include "core/run_outcome.h"
 #include "lineinput/history.h"
@@ -42,6 +43,7 @@ struct State {
   // line input, commands, watchers, scripts
   HistoryList history;
   LogFile log_file;
+  Timestamps stamps;  // the log's mode is the LogFile's too
   WatcherList watchers;
   AutoStack autos;
 };

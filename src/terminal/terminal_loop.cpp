@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "base/signal_flag.h"
+#include "commands/timestamps.h"
 #include "core/console_out.h"
 #include "core/program_exit.h"
 #include "core/waits.h"
 #include "lineinput/line_editor.h"
 #include "lineinput/prompted_input.h"
+#include "link/line_control.h"
 #include "link/link_loss.h"
 #include "link/monitor_bytes.h"
 #include "link/serial_port.h"
@@ -72,11 +74,17 @@ PassEnd receive_pass(State& s, PassWork& work) {
   work.busy = true;
   char screen[RECEIVE_BATCH * RECEIVE_LIMIT];
   std::size_t pending = 0;
+  // With stamps on the screen its text is built here instead, stamps and all.
+  std::string stamped;
+  const bool screen_stamps = s.stamps.on_screen();
+  const StampTime now =
+      screen_stamps || s.log_file.stamps() != StampMode::Off ? stamp_time(s.io.clock) : StampTime{};
   int done = 0;
   // Shows what is waiting; what was read past the chunks handled goes back to the port for
   // whoever reads next, as if it had not been read yet.
   auto finish = [&] {
     if (pending > 0) console_write(s.console(), std::string_view(screen, pending));
+    if (!stamped.empty()) console_write(s.console(), stamped);
     if (done < total) s.link.port.unread(text + done, static_cast<std::size_t>(total - done));
   };
   try {
@@ -90,10 +98,14 @@ PassEnd receive_pass(State& s, PassWork& work) {
       std::size_t shown =
           zero != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - chunk)
                           : static_cast<std::size_t>(n);
-      std::memcpy(screen + pending, chunk, shown);
-      pending += shown;
-      if (s.log_file.is_open())
-        s.log_file.write(std::string_view(reinterpret_cast<const char*>(chunk), shown));
+      const std::string_view shown_text(reinterpret_cast<const char*>(chunk), shown);
+      if (screen_stamps) {
+        s.stamps.screen_stamper.feed(shown_text, now, stamped);
+      } else {
+        std::memcpy(screen + pending, chunk, shown);
+        pending += shown;
+      }
+      s.log_file.write_received(shown_text, now);
       expect_received(s, chunk, n);
       if (Watcher* w = watchers_match(s.watchers, chunk, n)) {
         finish();
@@ -140,10 +152,13 @@ bool tend_expect(State& s) {
 
 bool pass(State& s) {
   if (pending_signal() != 0) return false;
+  // A busy loop never reaches the idle wait's tender: a timed line goes back here too.
+  line_controls_tend(s.link);
   AutoStack& a = s.autos;
   if (s.options.batch) {
     check_run_limit(s.core);
-    if (!a.active() && !batch_next_script(s)) return false;
+    // The last script's BREAK or pulse runs its full time before the run ends.
+    if (!a.active() && !batch_next_script(s) && !line_pulsing(s.link)) return false;
   }
   // A device gone fails a batch run at once rather than waiting for it to come back, and
   // stops running scripts as it stops a command: the line a script was sending may be cut,
@@ -160,8 +175,11 @@ bool pass(State& s) {
   }
   if (tend_expect(s)) return true;
   // A local line waits until the bytes queued before it are out: what it writes to the port
-  // itself (a transfer's "bwr") must not overtake a target line still going out.
-  const bool line_ready = !a.active() || s.link.tx.count == 0 || !is_local_line(a.current_line);
+  // itself (a transfer's "bwr") must not overtake a target line still going out. Any line
+  // waits for a BREAK or a pulse to end: "local dtr pulse 100" resets the board before the
+  // next line talks to it.
+  const bool line_ready = !line_pulsing(s.link) &&
+                          (!a.active() || s.link.tx.count == 0 || !is_local_line(a.current_line));
   // Keys come first, so a script of local lines that loops can still be stopped (F3, ESC).
   bool key_first = false;
   if (!a.paused() && a.active() && !a.line_waits_prompt && line_ready) {

@@ -14,7 +14,7 @@ namespace {
 // The screens as the user sees them, written out here rather than taken from the product.
 const std::string KEY_MAP =
     "\x1b[36m       [F1]  [F2]  [F3]  [F4]    [F5]  [F6]  [F7]  [F8]    [F9]  [F10]\r\n"
-    "       help  dos   auto  load    log               edit     -      -  \r\n"
+    "       help  dos   auto  load    log   stamp       edit     -      -  \r\n"
     "[F9]+  help              dload  logstop                               \r\n"
     "[F10]+ help  quit        dsave \r\n"
     "\x1b[0m";
@@ -30,6 +30,7 @@ const std::string LONG_HELP =
     "  F10 F4  - binary file up load        |  dsave <filename> <address> <size>\r\n"
     "  F5      - operation logging start    |  log <filename>\r\n"
     "  F9 F5   - logging stop               |  log\r\n"
+    "  F6      - time stamps: next mode     |  timestamps [abs|delta|iso|off] [screen]\r\n"
     "  F8      - local edit mode toggle     |  \r\n"
     "                                       |  auto-again\r\n"
     "                                       |  wait-prompt\r\n"
@@ -39,6 +40,9 @@ const std::string LONG_HELP =
     "                                       |  beep\r\n"
     "                                       |  expect [-t <sec>] <text>\r\n"
     "                                       |  exit [<status>]\r\n"
+    "                                       |  break [<ms>]\r\n"
+    "                                       |  dtr on|off|pulse <ms>\r\n"
+    "                                       |  rts on|off|pulse <ms>\r\n"
     "\x1b[0m";
 const std::string F9_HELP =
     "\x1b[36m    F9 F4   - binary file down load\r\n    F9 F5   - logging stop\r\n\x1b[0m";
@@ -120,7 +124,7 @@ TEST_F(DispatchTest, PrefixSelectsTheHelpScreen) {
 }
 
 TEST_F(DispatchTest, KeysWithoutARowOnlyAsk) {
-  for (KeyCode k : {key::F6, key::F7, key::F11, key::F12, key::UP, key::PGDN}) {
+  for (KeyCode k : {key::F7, key::F11, key::F12, key::UP, key::PGDN}) {
     EXPECT_EQ(dispatch_key(s, k, 0), Outcome::Failed);
     EXPECT_EQ(rig.console.take_screen(), "?\n\r");
   }

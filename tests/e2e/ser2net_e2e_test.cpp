@@ -252,5 +252,24 @@ TEST_F(Ser2netE2E, ServerKilledMidLoadIsALostDeviceAndItsReturnIsBack) {
   EXPECT_TRUE(test::TempDir::read(dir.file("small.mem")) == small);
 }
 
+// A real ser2net takes SET-CONTROL for its pty (which has no such lines) without a word and
+// goes on serving: the pulses and the BREAK pass, and the board still answers after them.
+TEST_F(Ser2netE2E, BreakAndModemLinesReachTheServerAndTheSessionGoesOn) {
+  serve({});
+  export_device("rfc2217");
+  url = "rfc2217://127.0.0.1:" + std::to_string(port);
+  const std::string script =
+      dir.write("lines.scr",
+                "local dtr pulse 100\nlocal break 100\nlocal rts off\nlocal rts on\nlocal dtr off\n"
+                "local echo lines set\n");
+  auto p = std::make_unique<PtyProcess>(DRAVEL_BIN,
+                                        std::vector<std::string>{"-B115200", "-d", url, script},
+                                        std::vector<std::string>{"DRAVELHIS=" + dir.file("his")});
+  ASSERT_TRUE(p->wait_for("lines set", Seconds(15))) << p->output();
+  EXPECT_EQ(p->output().find("cannot set"), std::string::npos) << p->output();
+  p->type("reg\r");
+  ASSERT_TRUE(p->wait_for("epc=")) << p->output();
+  finish(*p);
+}
 }  // namespace
 }  // namespace dravel::e2e

@@ -155,7 +155,7 @@ TEST_F(TmuxE2E, F5LogsF3RunsAScriptAndKeysWithoutACommandAreRefused) {
 
   pane->keys({"F9", "F5"});
   ASSERT_TRUE(pane->wait_for("log off")) << pane->screen();
-  pane->keys({"F6", "F7", "F11"});
+  pane->keys({"F7", "F11", "F12"});
   ASSERT_TRUE(pane->wait_for("?\n?\n?\n")) << pane->screen();
   pane->keys({"F10", "F2"});
   expect_exit(0);

@@ -153,6 +153,15 @@ class PeerSerial : public platform::SerialDevice {
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
   std::string failure() const override { return failure_; }
+  // With `has_lines` BREAK, DTR and RTS are taken and each setting goes to `on_control`;
+  // without, refused as a device with none refuses.
+  bool has_lines = false;
+  std::function<void(platform::Control)> on_control = [](platform::Control) {};
+  platform::ControlResult set_control(platform::Control c) override {
+    if (!has_lines || !open_) return SerialDevice::set_control(c);
+    on_control(c);
+    return {true, ""};
+  }
 
   // The device goes away (an adapter pulled): reads and writes fail, and opening it fails
   // until plug_in().

@@ -50,7 +50,7 @@ TEST_F(LoopTest, PrefixKeyIsHeldForTheNextKeyAndClearedByAPlainKey) {
 }
 
 TEST_F(LoopTest, KeysThatMatchNoRowPrintAQuestionMark) {
-  rig.console.type(fkey(6) + keys(key::UP));
+  rig.console.type(fkey(7) + keys(key::UP));
   settle();
   EXPECT_EQ(rig.console.screen, "?\n\r?\n\r");
   EXPECT_EQ(peer.received, "");

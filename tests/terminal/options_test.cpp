@@ -44,6 +44,26 @@ TEST(OptionTable, EachSpellingSetsItsOption) {
          EXPECT_EQ(o.scripts, (std::vector<std::string>{"a.scr", "b.scr"}));
        }},
       {{"--batch", "-", "a.scr"}, [](const Options& o) { EXPECT_EQ(o.scripts.size(), 2u); }},
+      // --timestamps takes a mode word only: a script's name after it stays a script.
+      {{"--timestamps", "boot.scr"},
+       [](const Options& o) {
+         EXPECT_EQ(o.timestamps, StampMode::Abs);
+         EXPECT_EQ(o.scripts, std::vector<std::string>{"boot.scr"});
+       }},
+      {{"--timestamps", "iso"}, [](const Options& o) { EXPECT_EQ(o.timestamps, StampMode::Iso); }},
+      {{"--timestamps=delta", "--timestamps-screen"},
+       [](const Options& o) {
+         EXPECT_EQ(o.timestamps, StampMode::Delta);
+         EXPECT_TRUE(o.timestamps_screen);
+       }},
+      {{"--timestamps", "abs", "--timestamps", "off"},
+       [](const Options& o) { EXPECT_EQ(o.timestamps, StampMode::Off); }},
+      {{"--dtr", "off", "--rts=on"},
+       [](const Options& o) {
+         EXPECT_EQ(o.dtr, false);
+         EXPECT_EQ(o.rts, true);
+         EXPECT_FALSE(o.timestamps.has_value());
+       }},
       // Without --batch a name that looks like an option may still be a script file.
       {{"-x", "boot.scr"},
        [](const Options& o) {
@@ -76,6 +96,10 @@ TEST(OptionTable, UsageErrorsComeInTheOrderTheyStand) {
       {{"--timeout", "5", "a"}, "--timeout is for --batch runs"},
       {{"--batch"}, "--batch needs a script to run"},
       {{"--batch", "--timeout=5", "-d", "x"}, "--batch needs a script to run"},
+      {{"--timestamps=never"}, "--timestamps takes abs, delta, iso or off"},
+      {{"--timestamps="}, ""},  // empty: abs, as alone
+      {{"--dtr", "up"}, "--dtr needs on or off"},
+      {{"--rts"}, "--rts needs on or off"},
       {{"--timeoutx"}, ""},  // not the option: a name, and no batch run to reject it
   };
   for (const Case& c : cases) {

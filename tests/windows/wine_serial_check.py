@@ -5,9 +5,9 @@ Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32
 (CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
 cmd.exe, that a dload lands in the monitor's memory, and that --list shows the COM ports Wine
-registers; then two --batch runs with no console (standard input from NUL, output to a pipe)
-load, run and judge a program by its exit status. Then the same monitor exported by a real
-ser2net on loopback, reached by rfc2217:// through Winsock: banner, a command, a dload.
+registers; then --batch runs with no console (standard input from NUL, output to a pipe)
+load, run and judge a program by its exit status, and send a BREAK on the port.
+Then the same monitor exported by a real ser2net on loopback, reached by rfc2217:// through Winsock: banner, a command, a dload.
 Every wait has a deadline; every process started here is ended here.
 """
 import argparse
@@ -295,6 +295,15 @@ def run_batch_checks(args, env, work):
     batch_run(args, env, work, "go\nlocal expect -t 1 hello: FAIL\n", 3,
               'expect: "hello: FAIL" not seen within 1 s')
     print("wine: --batch ended with status 3 on a text that never came")
+    # EscapeCommFunction on Wine's COM port. Wine sends BREAK on as TIOCSBRK, which the pty
+    # takes; it moves DTR and RTS by TIOCMGET/TIOCMSET, which a pty refuses, so there the
+    # command fails with the one message in Windows' words.
+    batch_run(args, env, work, "local break\nlocal break 50\nreg\nlocal expect epc=\nlocal exit 0\n",
+              0, "epc=")
+    print("wine: local break on COM5, then the monitor still answers, status 0")
+    batch_run(args, env, work, "local dtr pulse 100\nlocal echo not reached\n", 1,
+              "cannot set DTR off: ")
+    print("wine: local dtr on a COM5 with no modem lines (a pty): one message, status 1")
     # ping waits a second between its 60 echoes: a shell command that would outlast the run.
     started = time.monotonic()
     batch_run(args, env, work, "local dos ping -n 60 127.0.0.1\nlocal exit 5\n", 124,

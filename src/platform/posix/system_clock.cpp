@@ -12,6 +12,11 @@ std::int64_t SystemClock::milliseconds() {
       .count();
 }
 
+LocalTime SystemClock::local_time(std::int64_t ms) {
+  return local_time_by(
+      ms, [](std::time_t t, std::tm& tm) { return ::localtime_r(&t, &tm) != nullptr; });
+}
+
 std::int64_t steady_ms() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
