@@ -53,6 +53,18 @@ constexpr OptionRow OPTIONS[] = {
        return true;
      }, ""},
     {"-d", Form::GLUED_OR_NEXT, [](Options& o, const std::string& v) { o.device = v; return true; }, ""},
+    {"--board", Form::EQUALS_OR_NEXT,
+     [](Options& o, const std::string& v) { o.board = v; return !v.empty(); },
+     "--board needs a board's name"},
+    {"-b", Form::GLUED_OR_NEXT,
+     [](Options& o, const std::string& v) { o.board = v; return !v.empty(); },
+     "--board needs a board's name"},
+    {"--config", Form::EQUALS_OR_NEXT,
+     [](Options& o, const std::string& v) { o.config_file = v; return !v.empty(); },
+     "--config needs a file"},
+    {"--junit", Form::EQUALS_OR_NEXT,
+     [](Options& o, const std::string& v) { o.junit_file = v; return !v.empty(); },
+     "--junit needs a file"},
     {"--load-dir", Form::EQUALS_OR_NEXT,
      [](Options& o, const std::string& v) { o.load_dir = v; return !v.empty(); },
      "--load-dir needs a directory"},
@@ -117,6 +129,8 @@ OptionsResult parse_options(const std::vector<std::string>& args) {
     if (next && i + 1 < args.size()) {
       value = args[++i];
     } else if (next && row->form == Form::GLUED_OR_NEXT) {
+      // -d at the end sets nothing, as it always did; an option that must name something says so.
+      if (*row->bad_value != '\0') failures.push_back({row->bad_value, false});
       continue;
     } else if (!next) {
       value = a.substr(glued);
@@ -130,6 +144,8 @@ OptionsResult parse_options(const std::vector<std::string>& args) {
   }
   if (o.timeout_seconds != 0 && !o.batch)
     result.error = "--timeout is for --batch runs";
+  else if (!o.junit_file.empty() && !o.batch)
+    result.error = "--junit is for --batch runs";
   else if (o.batch && o.scripts.empty())
     result.error = "--batch needs a script to run";
   return result;

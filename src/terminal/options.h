@@ -22,11 +22,20 @@ struct Options {
   // --batch: the scripts run in order with no keyboard, then the program ends.
   bool batch = false;
   int timeout_seconds = 0;  // --timeout, 0 for none
+  std::string junit_file;   // --junit: the batch run's report, "" for none
+  // -b/--board: a named board from the board file (--config, else the usual place), whose
+  // settings start-up takes where the command line and the environment gave none.
+  std::string board;
+  std::string config_file;
+  // The time stamps' mode word as given (abs, delta, iso, off); "" when not asked for.
+  std::string timestamps;
 };
 
-// Where a batch run has got to: run-time state, kept apart from the options.
+// The scripts start-up runs one after another (a named board's, then a batch run's or the
+// interactive one's) and how far they have got: run-time state, kept apart from the options.
 struct BatchProgress {
-  std::size_t next_script = 0;  // into Options::scripts; the run's start is Core::run_limit's
+  std::vector<std::string> scripts;
+  std::size_t next_script = 0;  // into scripts; a batch run's start is Core::run_limit's
 };
 
 struct OptionsResult {

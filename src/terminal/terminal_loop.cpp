@@ -141,7 +141,9 @@ bool pass(State& s) {
   AutoStack& a = s.autos;
   if (s.options.batch) {
     check_run_limit(s.core);
-    if (!a.active() && !batch_next_script(s)) return false;
+    if (!a.active() && !next_start_script(s)) return false;
+  } else if (!a.active()) {
+    next_start_script(s);  // a named board's scripts, then the command line's
   }
   // A device gone fails a batch run at once rather than waiting for it to come back, and
   // stops running scripts as it stops a command: the line a script was sending may be cut,
