@@ -89,8 +89,10 @@ std::string chosen_device_name(const State& s) {
 // -b: the board's settings where the command line and the environment left them open.
 // False, after saying why, when the board cannot be used: nothing is opened then.
 bool choose_board(State& s, const ConfigEnv& env) {
-  if (s.options.board.empty()) return true;
+  // A file --config names is read even without -b: its faults should not wait for first use.
+  if (s.options.board.empty() && s.options.config_file.empty()) return true;
   const BoardFileResult read = read_boards(s.options.config_file, env);
+  if (read.ok && s.options.board.empty()) return true;
   BoardLookup found;
   if (read.ok) found = find_board(read.file, s.options.board);
   const std::string& error = read.ok ? found.error : read.error;

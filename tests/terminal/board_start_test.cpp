@@ -109,6 +109,9 @@ TEST(BoardStart, ABoardThatCannotBeUsedOpensNothing) {
        {"-b", "lab7", "--config", b.dir.file("none.conf")},
        "dravel: " + b.dir.file("none.conf") + ": No such file or directory\n"},
       {"[lab7]\n", {"-b", "lab7", "--config", b.dir.path()}, "dravel: " + b.dir.path() + ": "},
+      {"[lab7]\n",
+       {"--config", b.dir.file("none.conf")},
+       "dravel: " + b.dir.file("none.conf") + ": No such file or directory\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));

@@ -6,7 +6,8 @@ Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
 cmd.exe, that a dload lands in the monitor's memory, and that --list shows the COM ports Wine
 registers; then two --batch runs with no console (standard input from NUL, output to a pipe)
-load, run and judge a program by its exit status. Then the same monitor exported by a real
+load, run and judge a program by its exit status, and a board named in %APPDATA% opens its
+COM port with --junit writing its report. Then the same monitor exported by a real
 ser2net on loopback, reached by rfc2217:// through Winsock: banner, a command, a dload.
 Every wait has a deadline; every process started here is ended here.
 """
