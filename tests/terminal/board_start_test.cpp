@@ -12,12 +12,17 @@
 namespace dravel::test {
 namespace {
 
-// The board file at the usual place under XDG_CONFIG_HOME, and a script it names.
+// The board file at the platform's usual place (XDG_CONFIG_HOME, %APPDATA%), and scripts.
 struct BoardDir {
   TempDir dir;
   std::string reset = dir.write("reset.scr", "local echo reset\n");
   std::string boot = dir.write("boot.scr", "local echo boot\n");
-  std::string file = dir.path() + "/dravel/boards.conf";
+  std::string file =
+      dir.path() + (platform::WINDOWS ? "\\dravel\\boards.conf" : "/dravel/boards.conf");
+  // Points the rig's environment at it.
+  void place(Rig& rig) const {
+    rig.env[platform::WINDOWS ? "APPDATA" : "XDG_CONFIG_HOME"] = dir.path();
+  }
 
   void write_boards(const std::string& text) const {
     std::filesystem::create_directories(dir.path() + "/dravel");
@@ -33,7 +38,7 @@ struct BoardDir {
 
 // Runs dravel to its first pass, where ESC ends it.
 int run_once(Rig& rig, const BoardDir& boards, const std::vector<std::string>& args) {
-  rig.env["XDG_CONFIG_HOME"] = boards.dir.path();
+  boards.place(rig);
   rig.console.type("\x1b");
   return rig.run(args);
 }
@@ -86,7 +91,7 @@ TEST(BoardStart, TheBoardsScriptsRunBeforeTheCommandLines) {
   Rig batch;
   SimPeer peer;
   batch.serial.set_peer(&peer);
-  batch.env["XDG_CONFIG_HOME"] = boards.dir.path();
+  boards.place(batch);
   EXPECT_EQ(batch.run({"--batch", "-b", "lab7", boards.boot}), 0);
   const std::string& screen = batch.console.screen;
   EXPECT_LT(screen.find("reset\n"), screen.find("boot\n")) << screen;
@@ -118,7 +123,7 @@ TEST(BoardStart, ABoardThatCannotBeUsedOpensNothing) {
     BoardDir boards;
     if (c.file != nullptr) boards.write_boards(c.file);
     Rig rig;
-    rig.env["XDG_CONFIG_HOME"] = boards.dir.path();
+    boards.place(rig);
     std::vector<std::string> args = c.args;
     for (std::string& a : args)  // the paths of this case's own directory
       if (a.rfind(b.dir.path(), 0) == 0) a = boards.dir.path() + a.substr(b.dir.path().size());
@@ -136,7 +141,7 @@ TEST(BoardStart, ListShowsThePortsThenTheBoardsOrTheFilesFault) {
   BoardDir boards;
   boards.write_lab7();
   Rig rig;
-  rig.env["XDG_CONFIG_HOME"] = boards.dir.path();
+  boards.place(rig);
   EXPECT_EQ(rig.run({"--list"}), 0);
   EXPECT_EQ(rig.console.screen, "no serial devices found\nboards in " + boards.file +
                                     ":\n  desk            /dev/desk\n"
@@ -144,7 +149,7 @@ TEST(BoardStart, ListShowsThePortsThenTheBoardsOrTheFilesFault) {
 
   boards.write_boards("[lab7]\nspeed = 9600\n");
   Rig bad;
-  bad.env["XDG_CONFIG_HOME"] = boards.dir.path();
+  boards.place(bad);
   EXPECT_EQ(bad.run({"-l"}), 1);
   EXPECT_EQ(bad.console.screen.rfind(
                 "no serial devices found\ndravel: " + boards.file + ":2: unknown key \"speed\"", 0),
