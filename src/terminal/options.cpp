@@ -38,6 +38,13 @@ bool parse_seconds(const std::string& text, int& seconds) {
   return true;
 }
 
+// An option whose value is a name or a path, which cannot be empty.
+template <std::string Options::*field>
+bool set_text(Options& o, const std::string& value) {
+  o.*field = value;
+  return !value.empty();
+}
+
 // clang-format off
 constexpr OptionRow OPTIONS[] = {
     {"--help", Form::FLAG, [](Options& o, const std::string&) { return o.show_help = true; }, ""},
@@ -53,21 +60,11 @@ constexpr OptionRow OPTIONS[] = {
        return true;
      }, ""},
     {"-d", Form::GLUED_OR_NEXT, [](Options& o, const std::string& v) { o.device = v; return true; }, ""},
-    {"--board", Form::EQUALS_OR_NEXT,
-     [](Options& o, const std::string& v) { o.board = v; return !v.empty(); },
-     "--board needs a board's name"},
-    {"-b", Form::GLUED_OR_NEXT,
-     [](Options& o, const std::string& v) { o.board = v; return !v.empty(); },
-     "--board needs a board's name"},
-    {"--config", Form::EQUALS_OR_NEXT,
-     [](Options& o, const std::string& v) { o.config_file = v; return !v.empty(); },
-     "--config needs a file"},
-    {"--junit", Form::EQUALS_OR_NEXT,
-     [](Options& o, const std::string& v) { o.junit_file = v; return !v.empty(); },
-     "--junit needs a file"},
-    {"--load-dir", Form::EQUALS_OR_NEXT,
-     [](Options& o, const std::string& v) { o.load_dir = v; return !v.empty(); },
-     "--load-dir needs a directory"},
+    {"--board", Form::EQUALS_OR_NEXT, set_text<&Options::board>, "--board needs a board's name"},
+    {"-b", Form::GLUED_OR_NEXT, set_text<&Options::board>, "--board needs a board's name"},
+    {"--config", Form::EQUALS_OR_NEXT, set_text<&Options::config_file>, "--config needs a file"},
+    {"--junit", Form::EQUALS_OR_NEXT, set_text<&Options::junit_file>, "--junit needs a file"},
+    {"--load-dir", Form::EQUALS_OR_NEXT, set_text<&Options::load_dir>, "--load-dir needs a directory"},
     {"--timeout", Form::EQUALS_OR_NEXT,
      [](Options& o, const std::string& v) { return parse_seconds(v, o.timeout_seconds); },
      "--timeout needs whole seconds from 1"},
