@@ -37,6 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_port = pieces.size() > 1 ? pieces[1] : "";
   std::vector<std::string> args;
   for (std::size_t i = 2; i < pieces.size(); ++i) args.push_back(pieces[i]);
+  // Files the user names to read or write anywhere (a FIFO would block, a report lands where
+  // it is told): the board file has its own target, the report's writer is the history's.
+  for (const std::string& a : args)
+    if (a.starts_with("--config") || a.starts_with("--junit")) return 0;
 
   dravel::fuzz::Rig rig;
   int status = dravel::run_program(rig.s(), args, fuzz_getenv);

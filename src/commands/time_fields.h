@@ -13,6 +13,9 @@ namespace dravel {
 // A reading of the local wall clock, to the millisecond (the clock seam gives it).
 using platform::LocalTime;
 
+// The local time at `epoch_ms` (the clock seam's milliseconds), by the C library's time zone.
+LocalTime local_time_at(std::int64_t epoch_ms);
+
 // The fields a log name may use, for the message that names them.
 inline constexpr const char* TIME_FIELDS = "%Y %y %m %d %H %M %S %j %F %T %a %b %%";
 

@@ -18,6 +18,13 @@ struct Platform {
   IdleWait& idle;
 };
 
+// Which conventions the platform's users expect (where the board file lives, HOME's name).
+#if defined(_WIN32)
+inline constexpr bool WINDOWS = true;
+#else
+inline constexpr bool WINDOWS = false;
+#endif
+
 // Device opened for an I/O address when neither -d nor DRAVELPORT names one.
 std::string default_device_name(unsigned io_address);
 

@@ -124,6 +124,8 @@ void scripts_stop_all(State& s) {
   expect_clear(s);
   a.expect.recent.clear();
   if (!a.active()) return;
+  // Stopped is stopped: start-up's scripts still to come do not start either.
+  s.batch_progress.next_script = s.batch_progress.scripts.size();
   while (a.active()) pop_frame(a);
   console_write(s.console(), "auto commands all stop\n\r");
 }

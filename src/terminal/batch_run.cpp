@@ -8,15 +8,14 @@
 namespace dravel {
 
 void batch_begin(State& s) {
-  s.batch_progress = BatchProgress{};
   // A batch run has no keyboard and may have a time limit, both counted from here.
   s.core.no_keyboard = true;
   s.core.run_limit = RunLimit{s.options.timeout_seconds, s.io.clock.seconds()};
 }
 
-bool batch_next_script(State& s) {
-  const std::vector<std::string>& scripts = s.options.scripts;
+bool next_start_script(State& s) {
   BatchProgress& p = s.batch_progress;
+  const std::vector<std::string>& scripts = p.scripts;
   const RunOutcome& r = s.outcome;
   if (r.expect_failed || r.command_failed || r.link_lost) return false;
   while (p.next_script < scripts.size()) {

@@ -8,7 +8,8 @@ struct State;
 
 // Marks the run's start, for --timeout.
 void batch_begin(State& s);
-// With no script running, starts the next one named; false when the run is over.
-bool batch_next_script(State& s);
+// With no script running, starts the next of start-up's scripts (BatchProgress); false when
+// none is left or one failed (a batch run is then over).
+bool next_start_script(State& s);
 
 }  // namespace dravel

@@ -64,6 +64,8 @@ void print_banner(State& s) {
 
 void read_port_config(State& s, const char* env_text) {
   s.config = PortConfig{};
+  // A named board's rate stands in for the default: KRVB7100, -p and -B still win over it.
+  if (s.board && s.board->baud != 0) s.config.baud_rate = s.board->baud;
   if (env_text != nullptr) parse_config_text(s.config, env_text);
   if (s.options.port_text) parse_config_text(s.config, s.options.port_text->c_str());
 

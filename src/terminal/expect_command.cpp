@@ -69,13 +69,11 @@ CommandResult expect_command(State& s, char* argument) {
   w.seconds = seconds;
   w.start = s.io.clock.seconds();
   w.matched = false;
+  junit_expect_begun(s, w.text);
   // What already came counts; what follows a match is left for the next expect.
   std::string seen = std::move(w.recent);
   w.recent.clear();
-  if (feed(w, reinterpret_cast<const std::uint8_t*>(seen.data()), seen.size())) {
-    w.matcher.reset();
-    w.matched = false;
-  }
+  if (feed(w, reinterpret_cast<const std::uint8_t*>(seen.data()), seen.size())) expect_clear(s);
   return CommandResult::done();
 }
 
@@ -114,6 +112,10 @@ void expect_line_sent(State& s) {
 
 void expect_clear(State& s) {
   ExpectWait& w = s.autos.expect;
+  // A wait cleared unmatched was stopped: the scripts stopped, or the program is ending.
+  if (w.waiting())
+    junit_expect_ended(
+        s, w.matched ? std::nullopt : std::optional<std::string>("stopped before it was seen"));
   w.matcher.reset();
   w.matched = false;
 }
@@ -129,8 +131,9 @@ bool expect_timed_out(State& s) {
 
 void expect_fail(State& s) {
   ExpectWait& w = s.autos.expect;
-  console_printf(s.console(), "%sexpect: \"%s\" not seen within %d s\n", w.line_open ? "\n" : "",
-                 w.text.c_str(), w.seconds);
+  const std::string why = "\"" + w.text + "\" not seen within " + std::to_string(w.seconds) + " s";
+  console_printf(s.console(), "%sexpect: %s\n", w.line_open ? "\n" : "", why.c_str());
+  junit_expect_ended(s, why);
   s.outcome.expect_failed = true;
   expect_clear(s);
   scripts_stop_all(s);

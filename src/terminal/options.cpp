@@ -47,6 +47,13 @@ bool parse_seconds(const std::string& text, int& seconds) {
   return true;
 }
 
+// An option whose value is a name or a path, which cannot be empty.
+template <std::string Options::*field>
+bool set_text(Options& o, const std::string& value) {
+  o.*field = value;
+  return !value.empty();
+}
+
 // clang-format off
 constexpr OptionRow OPTIONS[] = {
     {"--help", Form::FLAG, [](Options& o, const std::string&) { return o.show_help = true; }, ""},
@@ -62,9 +69,11 @@ constexpr OptionRow OPTIONS[] = {
        return true;
      }, ""},
     {"-d", Form::GLUED_OR_NEXT, [](Options& o, const std::string& v) { o.device = v; return true; }, ""},
-    {"--load-dir", Form::EQUALS_OR_NEXT,
-     [](Options& o, const std::string& v) { o.load_dir = v; return !v.empty(); },
-     "--load-dir needs a directory"},
+    {"--board", Form::EQUALS_OR_NEXT, set_text<&Options::board>, "--board needs a board's name"},
+    {"-b", Form::GLUED_OR_NEXT, set_text<&Options::board>, "--board needs a board's name"},
+    {"--config", Form::EQUALS_OR_NEXT, set_text<&Options::config_file>, "--config needs a file"},
+    {"--junit", Form::EQUALS_OR_NEXT, set_text<&Options::junit_file>, "--junit needs a file"},
+    {"--load-dir", Form::EQUALS_OR_NEXT, set_text<&Options::load_dir>, "--load-dir needs a directory"},
     {"--timeout", Form::EQUALS_OR_NEXT,
      [](Options& o, const std::string& v) { return parse_seconds(v, o.timeout_seconds); },
      "--timeout needs whole seconds from 1"},
@@ -144,6 +153,8 @@ OptionsResult parse_options(const std::vector<std::string>& args) {
     if (next && i + 1 < args.size()) {
       value = args[++i];
     } else if (next && row->form == Form::GLUED_OR_NEXT) {
+      // -d at the end sets nothing, as it always did; an option that must name something says so.
+      if (*row->bad_value != '\0') failures.push_back({row->bad_value, false});
       continue;
     } else if (!next) {
       value = a.substr(glued);
@@ -157,6 +168,8 @@ OptionsResult parse_options(const std::vector<std::string>& args) {
   }
   if (o.timeout_seconds != 0 && !o.batch)
     result.error = "--timeout is for --batch runs";
+  else if (!o.junit_file.empty() && !o.batch)
+    result.error = "--junit is for --batch runs";
   else if (o.batch && o.scripts.empty())
     result.error = "--batch needs a script to run";
   return result;

@@ -27,11 +27,18 @@ struct Options {
   std::optional<StampMode> timestamps;  // --timestamps: the log's lines stamped
   bool timestamps_screen = false;       // --timestamps-screen: the screen's too
   std::optional<bool> dtr, rts;         // --dtr, --rts: set at every open
+  std::string junit_file;               // --junit: the batch run's report, "" for none
+  // -b/--board: a named board from the board file (--config, else the usual place), whose
+  // settings start-up takes where the command line and the environment gave none.
+  std::string board;
+  std::string config_file;
 };
 
-// Where a batch run has got to: run-time state, kept apart from the options.
+// The scripts start-up runs one after another (a named board's, then a batch run's or the
+// interactive one's) and how far they have got: run-time state, kept apart from the options.
 struct BatchProgress {
-  std::size_t next_script = 0;  // into Options::scripts; the run's start is Core::run_limit's
+  std::vector<std::string> scripts;
+  std::size_t next_script = 0;  // into scripts; a batch run's start is Core::run_limit's
 };
 
 struct OptionsResult {

@@ -16,6 +16,7 @@
 #include "link/serial_port.h"
 #include "terminal/auto_script.h"
 #include "terminal/batch_run.h"
+#include "terminal/board_start.h"
 #include "terminal/command_table.h"
 #include "terminal/config.h"
 #include "terminal/program_watchers.h"
@@ -29,7 +30,8 @@ namespace {
 
 constexpr const char* USAGE =
     "usage: dravel [-p<addr>,<irq>,<baud>] [-B<baud>] [-d <device>] [<script>]\n"
-    "       dravel --batch [--timeout <seconds>] [-d <device>] ... <script>...\n"
+    "       dravel -b <board> [<option>...] [<script>]\n"
+    "       dravel --batch [--timeout <seconds>] [--junit <file>] [<option>...] <script>...\n"
     "\n"
     "  -p<text>     serial configuration \"%%x,%%d,%%ld\": I/O address (hex), IRQ, baud rate\n"
     "  -B<baud>     baud rate\n"
@@ -37,11 +39,17 @@ constexpr const char* USAGE =
     "               0x3F8 the first port (%s), anything else the second (%s)\n"
     "               rfc2217://HOST:PORT  a port on another machine (ser2net, labgrid)\n"
     "               socket://HOST:PORT   raw TCP; the rate cannot be set from here\n"
-    "  <script>     an auto script to run at start\n"
-    "  -l, --list   list the serial devices of this machine\n"
+    "  -b, --board <name>   take device, rate, log, history, scripts and time stamps from\n"
+    "               the named board; the command line and the environment win over it\n"
+    "  --config <file>      the board file (default %s)\n"
+    "  --timestamps [abs|delta|iso]  start each line of the board's text with its time\n"
+    "  --dtr on|off, --rts on|off    the modem lines' state when the device is opened\n"
+    "  <script>     an auto script to run at start (after the board's)\n"
+    "  -l, --list   list the serial devices of this machine, then the named boards\n"
     "  --batch      run the scripts in order with no keyboard, then end: status 0, 3 when an\n"
     "               expect failed, 1 when another command failed or the device was lost\n"
     "  --timeout <seconds>  end a batch run that takes longer, status 124\n"
+    "  --junit <file>       with --batch: write the run as a JUnit XML report\n"
     "  --load-dir <dir>     where files the board asks for by name may be (default: here)\n"
     "  --help, --version\n"
     "\n"
@@ -54,6 +62,9 @@ constexpr const char* USAGE =
     "  F1 help        F2 shell command   F3 auto script   F4 load      F5 log\n"
     "  F8 local edit  F9 F4 dload        F10 F4 dsave     F9 F5 log off\n"
     "  F10 F2 quit    ESC break (Ctrl-C to the board), then end\n"
+    "\n"
+    "script lines \"local break [ms]\", \"local dtr|rts on|off|pulse <ms>\" and\n"
+    "\"local timestamps abs|delta|iso|off\" drive the line and the log's time stamps\n"
     "\n"
     "load (F4) takes S-records, KV-R EXE, MIPS COFF and ELF executables (32-bit\n"
     "little-endian MIPS), told apart by their first bytes\n";
@@ -91,15 +102,38 @@ void open_with_line_options(State& s) {
     s.outcome.command_failed = true;
 }
 
+// -b: the board's settings where the command line and the environment left them open.
+// False, after saying why, when the board cannot be used: nothing is opened then.
+bool choose_board(State& s, const ConfigEnv& env) {
+  // A file --config names is read even without -b: its faults should not wait for first use.
+  if (s.options.board.empty() && s.options.config_file.empty()) return true;
+  const BoardFileResult read = read_boards(s.options.config_file, env);
+  if (read.ok && s.options.board.empty()) return true;
+  BoardLookup found;
+  if (read.ok) found = find_board(read.file, s.options.board);
+  const std::string& error = read.ok ? found.error : read.error;
+  if (!error.empty()) {
+    console_printf(s.console(), "dravel: %s\n", error.c_str());
+    s.junit.end_reason = error;
+    return false;
+  }
+  s.board = *found.board;
+  take_board_options(s.options, *s.board);
+  return true;
+}
+
 int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   s.options = parsed.options;
   if (s.options.device.empty()) {
     const char* env = getenv_fn("DRAVELPORT");
     if (env != nullptr) s.options.device = env;
   }
+  const ConfigEnv config = config_env(platform::WINDOWS, getenv_fn);
   if (s.options.show_help) {
-    console_printf(s.console(), USAGE, platform::default_device_name(0x3F8).c_str(),
-                   platform::default_device_name(0x2F8).c_str());
+    console_printf(
+        s.console(), USAGE, platform::default_device_name(0x3F8).c_str(),
+        platform::default_device_name(0x2F8).c_str(),
+        platform::WINDOWS ? "%APPDATA%\\dravel\\boards.conf" : "~/.config/dravel/boards.conf");
     return 0;
   }
   if (s.options.show_version) {
@@ -108,13 +142,16 @@ int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   }
   if (s.options.show_list) {
     print_serial_devices(s);
-    return 0;
+    return list_boards(s, s.options.config_file, config) ? 0 : STATUS_FAILED;
   }
 
   if (!parsed.ok()) {
     console_printf(s.console(), "dravel: %s (dravel --help tells more)\n", parsed.error.c_str());
     return STATUS_USAGE;
   }
+  if (s.options.batch) junit_begin(s);
+  // An unknown board ends the run as a device that cannot be used would, before any is opened.
+  if (!choose_board(s, config)) return STATUS_FAILED;
   if (s.options.batch) batch_begin(s);
 
   print_banner(s);
@@ -125,18 +162,16 @@ int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   // The I/O address no longer says what is opened: -d, DRAVELPORT or a URL may.
   console_printf(s.console(), " PORT = %s\n", chosen_device_name(s).c_str());
 
-  const char* his = getenv_fn("DRAVELHIS");
-  s.history_path = his != nullptr ? his : "dravel.his";
+  s.history_path = history_file_name(getenv_fn("DRAVELHIS"), s.board ? &*s.board : nullptr);
   history_load_file(s.history, s.console(), s.history_path);
+  if (s.board && !open_board_log(s, *s.board, s.io.clock.milliseconds())) return STATUS_FAILED;
+  s.batch_progress.scripts =
+      start_scripts(s.options, s.board ? &*s.board : nullptr, initial_script(s));
 
   open_with_line_options(s);
   register_program_watchers(s);
 
-  if (!s.options.batch) {
-    std::string name = initial_script(s);
-    // A script that cannot start is said, and the terminal runs without it.
-    if (!name.empty()) report_result(s, auto_start(s, name.data()));
-  }
+  if (!s.options.batch) next_start_script(s);
 
   terminal_loop(s);
 
@@ -146,7 +181,7 @@ int run(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   return status;
 }
 
-int run_guarded(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
+int run_ended(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
   try {
     return run(s, parsed, getenv_fn);
   } catch (const ProgramExit& e) {
@@ -156,6 +191,14 @@ int run_guarded(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
     s.core.hooks.run_exit_actions();
     return 1;
   }
+}
+
+// Every end passes here with its status, which the exit actions do not know: the JUnit
+// report is written here, for a run that timed out or lost its device as for one that passed.
+int run_guarded(State& s, const OptionsResult& parsed, GetEnv getenv_fn) {
+  const int status = run_ended(s, parsed, getenv_fn);
+  if (!junit_write(s, status) && status == 0) return STATUS_FAILED;
+  return status;
 }
 
 }  // namespace

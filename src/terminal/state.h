@@ -2,6 +2,7 @@
 // The process state, gathered above every layer that uses it: main makes one (and each test
 // makes its own). The layers below see only their part: core/ the Core, link/ and loader/ the
 // Link, line input the Core and the history.
+#include <optional>
 #include <string>
 
 #include "commands/log_file.h"
@@ -12,7 +13,9 @@
 #include "link/link.h"
 #include "platform/platform.h"
 #include "terminal/auto_script.h"
+#include "terminal/board_config.h"
 #include "terminal/config.h"
+#include "terminal/junit_run.h"
 #include "terminal/options.h"
 #include "watch/watchers.h"
 
@@ -34,9 +37,11 @@ struct State {
   Options options;
   BatchProgress batch_progress;
   std::string history_path = "dravel.his";
+  std::optional<Board> board;  // -b's, once start-up found it
 
   bool edit_mode = false;
   RunOutcome outcome;
+  JunitLog junit;  // --junit: the expects of a batch run as they end
   // The loop's own state, kept here so a test can run it pass by pass.
   int prefix_state = 0;
 

@@ -158,7 +158,9 @@ bool pass(State& s) {
   if (s.options.batch) {
     check_run_limit(s.core);
     // The last script's BREAK or pulse runs its full time before the run ends.
-    if (!a.active() && !batch_next_script(s) && !line_pulsing(s.link)) return false;
+    if (!a.active() && !next_start_script(s) && !line_pulsing(s.link)) return false;
+  } else if (!a.active()) {
+    next_start_script(s);  // a named board's scripts, then the command line's
   }
   // A device gone fails a batch run at once rather than waiting for it to come back, and
   // stops running scripts as it stops a command: the line a script was sending may be cut,

@@ -24,8 +24,8 @@ expect() {
   fi
 }
 
-expect "--help --list --version " --
-expect "--help --list --version -B -d -l -p " -
+expect "--board --config --help --list --version " --
+expect "--board --config --help --list --version -B -b -d -l -p " -
 expect "-B115200 " -B11
 expect "-B115200 -B19200 -B38400 -B57600 -B9600 " -B
 # Devices come from the machine; here a known set stands in for it.
@@ -35,6 +35,11 @@ _dravel_devices() { printf '%s\n' /dev/serial/by-id/usb-FTDI_A50285BI-if00-port0
 expect "/dev/ttyS0 /dev/ttyUSB0 " -d /dev/tty
 expect "/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0 " -B9600 -d /dev/serial/
 expect "-d/dev/ttyUSB0 " -d/dev/ttyU
+# Board names come from dravel --list; here a known list stands in for it.
+# shellcheck disable=SC2317  # called by _dravel
+_dravel_boards() { printf '%s\n' lab7 lab9 desk; }
+expect "lab7 lab9 " -b lab
+expect "desk " --board d
 # Whatever the real lookup found exists.
 while read -r d; do
   [ -z "$d" ] || [ -e "$d" ] || { echo "FAIL: listed $d, which does not exist"; failures=$((failures + 1)); }

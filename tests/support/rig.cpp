@@ -44,7 +44,7 @@ void Rig::open_port() {
 }
 
 int Rig::run(const std::vector<std::string>& args) {
-  env.try_emplace("DRAVELHIS", history_file());
+  if (history_in_env) env.try_emplace("DRAVELHIS", history_file());
   g_env = &env;
   int status = run_program(*state, args, rig_getenv);
   g_env = nullptr;

@@ -51,6 +51,7 @@ struct Rig {
   // The rig's own history file (DRAVELHIS unless a test sets it): never the user's.
   TempDir home;
   std::string history_file() const { return home.file("dravel.his"); }
+  bool history_in_env = true;  // false: DRAVELHIS stays unset unless env names one
 
   State& s() { return *state; }
   // What the dispatcher does with a handler's result: prints its reason; the outcome.

@@ -64,6 +64,19 @@ TEST(OptionTable, EachSpellingSetsItsOption) {
          EXPECT_EQ(o.rts, true);
          EXPECT_FALSE(o.timestamps.has_value());
        }},
+      {{"-b", "lab7", "--config", "b.conf"},
+       [](const Options& o) {
+         EXPECT_EQ(o.board, "lab7");
+         EXPECT_EQ(o.config_file, "b.conf");
+         EXPECT_TRUE(o.scripts.empty());
+       }},
+      {{"-blab7", "--config=b.conf"}, [](const Options& o) { EXPECT_EQ(o.config_file, "b.conf"); }},
+      {{"--board", "x", "--board=lab7"}, [](const Options& o) { EXPECT_EQ(o.board, "lab7"); }},
+      {{"--batch", "--junit", "r.xml", "a.scr"},
+       [](const Options& o) {
+         EXPECT_EQ(o.junit_file, "r.xml");
+         EXPECT_EQ(o.scripts, std::vector<std::string>{"a.scr"});
+       }},
       // Without --batch a name that looks like an option may still be a script file.
       {{"-x", "boot.scr"},
        [](const Options& o) {
@@ -101,6 +114,11 @@ TEST(OptionTable, UsageErrorsComeInTheOrderTheyStand) {
       {{"--dtr", "up"}, "--dtr needs on or off"},
       {{"--rts"}, "--rts needs on or off"},
       {{"--timeoutx"}, ""},  // not the option: a name, and no batch run to reject it
+      {{"-b"}, "--board needs a board's name"},
+      {{"--board="}, "--board needs a board's name"},
+      {{"-b", "lab7", "--config"}, "--config needs a file"},
+      {{"--junit", "r.xml", "a.scr"}, "--junit is for --batch runs"},
+      {{"--batch", "a.scr", "--junit"}, "--junit needs a file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));

@@ -6,8 +6,10 @@ Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
 cmd.exe, that a dload lands in the monitor's memory, and that --list shows the COM ports Wine
 registers; then --batch runs with no console (standard input from NUL, output to a pipe)
-load, run and judge a program by its exit status, and send a BREAK on the port.
-Then the same monitor exported by a real ser2net on loopback, reached by rfc2217:// through Winsock: banner, a command, a dload.
+load, run and judge a program by its exit status, send a BREAK on the port, and a board
+named in %APPDATA% opens its COM port with --junit writing its report. Then the same monitor
+exported by a real ser2net on loopback, reached by rfc2217:// through Winsock: banner, a
+command, a dload.
 Every wait has a deadline; every process started here is ended here.
 """
 import argparse
@@ -262,8 +264,9 @@ def stop_krvbsim(sim, link):
         os.unlink(link)
 
 
-def batch_run(args, env, work, script, want_status, want_text, options=()):
-    """dravel.exe --batch on COM5 with no console: NUL for input, a pipe for output."""
+def batch_run(args, env, work, script, want_status, want_text, options=(), port=("-d", "COM5")):
+    """dravel.exe --batch on COM5 (or what `port` chooses) with no console: NUL for input, a
+    pipe for output."""
     sim, pty_path = start_krvbsim(args.krvbsim, ["--go-text", "\\r\\nhello: PASS\\r\\n"])
     link = os.path.join(args.wineprefix, "dosdevices", "com5")
     if os.path.lexists(link):
@@ -272,7 +275,7 @@ def batch_run(args, env, work, script, want_status, want_text, options=()):
     with open(os.path.join(work, "test.scr"), "w") as f:
         f.write(script)
     try:
-        argv = [args.wine, args.dravel, "--batch", *options, "-d", "COM5", "test.scr"]
+        argv = [args.wine, args.dravel, "--batch", *options, *port, "test.scr"]
         done = subprocess.run(argv, env=env, cwd=work, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                               timeout=WAIT_S * 2)
@@ -284,6 +287,7 @@ def batch_run(args, env, work, script, want_status, want_text, options=()):
                              f"{want_text!r} did not show:\n{out}")
     if "\x1b[" in out:
         raise AssertionError("colour sequences in a piped batch run:\n" + repr(out))
+    return out
 
 
 def run_batch_checks(args, env, work):
@@ -311,6 +315,46 @@ def run_batch_checks(args, env, work):
     if time.monotonic() - started > 30:
         raise AssertionError("--timeout did not end the shell command in time")
     print("wine: --timeout ended a batch run inside a shell command, status 124")
+    run_named_board(args, env, work)
+
+
+def windows_path_of(args, env, variable):
+    """Where %variable% leads under this Wine prefix, as a Unix path."""
+    done = subprocess.run([args.wine, "cmd", "/c", f"echo %{variable}%"], env=env,
+                          capture_output=True, timeout=WAIT_S, check=True)
+    path = done.stdout.decode("latin-1").strip()
+    done = subprocess.run([args.wine, "winepath", "-u", path], env=env, capture_output=True,
+                          timeout=WAIT_S, check=True)
+    return done.stdout.decode("latin-1").strip()
+
+
+def run_named_board(args, env, work):
+    """A board named in %APPDATA%\\dravel\\boards.conf (CRLF lines, as Notepad writes them)
+    opens its COM port at its rate; its script runs before the command line's."""
+    folder = os.path.join(windows_path_of(args, env, "APPDATA"), "dravel")
+    os.makedirs(folder, exist_ok=True)
+    conf = os.path.join(folder, "boards.conf")
+    with open(os.path.join(work, "board.scr"), "w") as f:
+        f.write("local echo board script ran\n")
+    with open(conf, "w", newline="\r\n") as f:
+        f.write("# the board on Wine's COM5\n[wine5]\ndevice = COM5\nbaud = 115200\n"
+                "script = board.scr\n")
+    try:
+        shown = batch_run(args, env, work, "go\nlocal expect hello: PASS\n", 0, "PORT = COM5",
+                          ("--junit", "report.xml"), ("-b", "wine5"))
+        out = subprocess.run([args.wine, args.dravel, "--list"], env=env, capture_output=True,
+                             timeout=WAIT_S).stdout.decode("latin-1")
+    finally:
+        os.unlink(conf)
+    if "BAUDRATE = 115200" not in shown or "board script ran" not in shown:
+        raise AssertionError("the board's rate or script was not taken:\n" + shown)
+    if "wine5" not in out or "COM5" not in out:
+        raise AssertionError("--list did not show the named board:\n" + out)
+    with open(os.path.join(work, "report.xml")) as f:
+        report = f.read()
+    if 'name="hello: PASS"' not in report or "<failure" in report:
+        raise AssertionError("the JUnit report is not the passed run's:\n" + report)
+    print("wine: -b wine5 from %APPDATA% opened COM5 and wrote a passing JUnit report")
 
 
 def run(args):
