@@ -47,12 +47,14 @@ void link_tend(Link& link) {
   port.last_reopen_second = now;
   platform::OpenResult r = port.reopen();
   if (!r.ok) return;
+  // A batch run ends here on a refused rate, before the monitor is brought back.
+  if (r.rate_refused && link.core.no_keyboard) say_open_warning(link, r);
   // What was typed or queued while the device was gone is not sent late.
   link.tx.reset();
   if (port.command_cut) bring_monitor_back(port);
   port.command_cut = false;
   console_printf(link.console(), "\nserial device back: %s\n", port.name().c_str());
-  if (!r.warning.empty()) console_printf(link.console(), "warning: %s\n", r.warning.c_str());
+  say_open_warning(link, r);
 }
 
 int link_read(Link& link, std::uint8_t* buf, int max) {

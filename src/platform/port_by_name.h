@@ -16,6 +16,7 @@ class PortByName : public SerialDevice {
   long read(std::uint8_t* buf, std::size_t max) override { return active_->read(buf, max); }
   long write(const std::uint8_t* data, std::size_t n) override { return active_->write(data, n); }
   std::string failure() const override { return active_->failure(); }
+  void discard_output() override { active_->discard_output(); }
 
  protected:
   bool on_network() const { return active_ == &network_; }
