@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Keys while the line holds dravel's write: ESC during a dload, F3 during a script, at 9600.
 
-krvbsim --baud 9600 --pace-host reads its pty at the line's pace. A pty holds about 20 KiB
+krvbsim --baud 9600 --pace-host reads its pty at the line's pace. A pty holds about 16-20 KiB
 and krvbsim 4 KiB more, so a 2 KiB packet alone never fills it; the bench fills it itself
 (NULs written into the same pty, which the monitor skips between frames) once dravel is
-under way, so dravel's next write is held as a real UART's driver would hold it (25 s of
-backlog at 9600). Then it types the key and times, from the key's arrival on dravel's
-console, until dravel has ended (ESC) or says "auto commands all stop" (F3).
+under way: 17-25 s of backlog at 9600 stand between dravel and the board. Then it types the
+key and times, from the key's arrival on dravel's console, until dravel has ended (ESC) or
+says "auto commands all stop" (F3). The protocols are stop-and-wait, so by then dravel is
+mostly waiting for the board's answer behind the backlog rather than inside a write; the
+held write itself is shown in-process (tests/link/held_writes_test.cpp) and on a pty that
+takes no more (tests/platform/tty_serial_test.cpp).
 
     python3 bench/keys_live.py [--build build/release] [--rounds 5] [--baud 9600]
 """

@@ -17,6 +17,11 @@ struct OpenResult {
   bool rate_refused = false;
 };
 
+// Within 2%: what a UART's divisor rounding leaves, and what a receiver still reads.
+inline bool rate_close_to(long rate, long baud) {
+  return (rate > baud ? rate - baud : baud - rate) * 50 <= baud;
+}
+
 // BREAK and the modem lines. A BREAK is held from BreakOn to BreakOff: the caller times it,
 // so a long one never stops the program.
 enum class Control : std::uint8_t { BreakOn, BreakOff, DtrOn, DtrOff, RtsOn, RtsOff };

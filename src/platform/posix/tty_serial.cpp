@@ -70,11 +70,6 @@ long current_rate(int fd) {
   return 0;
 }
 
-// Within 2%: what a UART's divisor rounding leaves, and what a receiver still reads.
-bool near(long rate, long baud) {
-  return (rate > baud ? rate - baud : baud - rate) * 50 <= baud;
-}
-
 // Empty when the driver took the rate, in its own rounding; otherwise why not, the line set
 // back to `line` (a driver falls back to the old rate when its clock cannot make the new one).
 std::string apply_rate(int fd, const termios& line, long baud, long before) {
@@ -88,7 +83,7 @@ std::string apply_rate(int fd, const termios& line, long baud, long before) {
       reason = std::strerror(errno);
   }
   const long now = current_rate(fd);
-  if (reason.empty() && (near(now, baud) || now != before)) return {};
+  if (reason.empty() && (rate_close_to(now, baud) || now != before)) return {};
   if (reason.empty()) reason = "the device cannot run at that rate";
   ::tcsetattr(fd, TCSANOW, &line);
   return reason;
@@ -104,7 +99,7 @@ void judge_rate(OpenResult& result, const std::string& path, long baud, const st
   if (!refused.empty()) {
     result.rate_refused = true;
     result.warning = asked + " refused by " + path + " (" + refused + "); " + runs;
-  } else if (now > 0 && !near(now, baud)) {
+  } else if (now > 0 && !rate_close_to(now, baud)) {
     result.warning = asked + " is not what " + path + " makes; " + runs;
   }
 }

@@ -27,18 +27,11 @@ constexpr ControlCode CONTROL_CODES[] = {
     {Control::DtrOff, CLRDTR},    {Control::RtsOn, SETRTS},      {Control::RtsOff, CLRRTS},
 };
 
-}  // namespace
-
-namespace {
-
-// Within 2%: what a UART's divisor rounding leaves, and what a receiver still reads.
-bool near(long rate, long baud) {
-  return (rate > baud ? rate - baud : baud - rate) * 50 <= baud;
-}
-
 // A write the driver still holds when the port closes is given this long to go out (a quit
 // right after a script's last line); a stalled line is cut after it.
 constexpr DWORD CLOSE_DRAIN_MS = 2000;
+// A cancelled receive wait ends at once; one that does not within this is given up.
+constexpr DWORD RX_END_LIMIT_MS = 500;
 
 }  // namespace
 
@@ -70,7 +63,7 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
       result.rate_refused = true;
       result.warning = path + " refused " + std::to_string(baud) +
                        " baud 8N1 and keeps its settings: " + reason + "; " + runs;
-    } else if (result.rate > 0 && !near(result.rate, baud)) {
+    } else if (result.rate > 0 && !rate_close_to(result.rate, baud)) {
       result.warning =
           "baud rate " + std::to_string(baud) + " is not what " + path + " makes; " + runs;
     }
@@ -147,9 +140,19 @@ HANDLE WinSerialDevice::arm_receive_wait() {
 void WinSerialDevice::end_receive_wait() {
   if (!rx_armed_) return;
   rx_armed_ = false;
-  if (WaitForSingleObject(rx_event_, 0) != WAIT_OBJECT_0) CancelIoEx(handle_, &rx_ov_);
+  if (WaitForSingleObject(rx_event_, 0) != WAIT_OBJECT_0) {
+    // Setting the mask again ends a wait under way (Win32 says so, and Wine ends its wait
+    // only that way); CancelIoEx for drivers that need it.
+    SetCommMask(handle_, EV_RXCHAR);
+    CancelIoEx(handle_, &rx_ov_);
+    // A wait that will not end leaves its OVERLAPPED in use: never armed again (slices).
+    if (WaitForSingleObject(rx_event_, RX_END_LIMIT_MS) != WAIT_OBJECT_0) {
+      rx_refused_ = true;
+      return;
+    }
+  }
   DWORD ignored = 0;
-  GetOverlappedResult(handle_, &rx_ov_, &ignored, TRUE);
+  GetOverlappedResult(handle_, &rx_ov_, &ignored, FALSE);
 }
 
 long WinSerialDevice::fail(DWORD code) {
@@ -163,9 +166,19 @@ long WinSerialDevice::read(std::uint8_t* buf, std::size_t max) {
   DWORD got = 0;
   OVERLAPPED ov{};
   ov.hEvent = read_event_;
-  // Reads return at once (the timeouts), so the wait for the result is only a formality.
+  // The timeouts make a read return at once; a driver that leaves it pending all the same
+  // (Wine's) has nothing yet, so the read is cancelled rather than left to wait for a byte.
   BOOL ok = ReadFile(handle_, buf, want, nullptr, &ov);
-  if (ok || GetLastError() == ERROR_IO_PENDING) ok = GetOverlappedResult(handle_, &ov, &got, TRUE);
+  if (!ok && GetLastError() == ERROR_IO_PENDING) {
+    ok = GetOverlappedResult(handle_, &ov, &got, FALSE);
+    if (!ok && GetLastError() == ERROR_IO_INCOMPLETE) {
+      CancelIoEx(handle_, &ov);
+      ok = GetOverlappedResult(handle_, &ov, &got, TRUE);
+      if (!ok && GetLastError() == ERROR_OPERATION_ABORTED) return static_cast<long>(got);
+    }
+  } else if (ok) {
+    ok = GetOverlappedResult(handle_, &ov, &got, FALSE);
+  }
   if (!ok) {
     DWORD code = GetLastError();
     // A line error stops all I/O until it is cleared (when the driver aborts on errors);

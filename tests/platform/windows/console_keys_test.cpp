@@ -89,11 +89,11 @@ TEST(ConsoleKeys, KeyboardLayerQueuesTranslatedKeys) {
   append_keys(down(VK_UP), out);
   append_keys(down('Q', 'q'), out);
   rig.console.type(std::string(out.begin(), out.end()));
-  while (rig.console.keys_left()) poll_keyboard(rig.s());
-  ASSERT_EQ(rig.s().keys.count, 3);
-  EXPECT_EQ(rig.s().keys.pop(), key::F9);
-  EXPECT_EQ(rig.s().keys.pop(), key::UP);
-  EXPECT_EQ(rig.s().keys.pop(), 'q');
+  while (rig.console.keys_left()) poll_keyboard(rig.s().core);
+  ASSERT_EQ(rig.s().core.keys.count, 3);
+  EXPECT_EQ(rig.s().core.keys.pop(), key::F9);
+  EXPECT_EQ(rig.s().core.keys.pop(), key::UP);
+  EXPECT_EQ(rig.s().core.keys.pop(), 'q');
 }
 
 }  // namespace
