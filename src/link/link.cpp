@@ -1,6 +1,5 @@
 #include "link/link.h"
 
-#include "base/signal_flag.h"
 #include "core/wake_deadline.h"
 #include "link/link_loss.h"
 
@@ -14,8 +13,9 @@ Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device, c) {
     return port.lost() && port.loss_reported ? (port.last_reopen_second + 1) * 1000 : NO_DEADLINE;
   });
   hooks.held_input.push_back([this] { return port.has_unread(); });
-  // A run ended by ESC or a signal leaves unsent what the line still held.
-  hooks.exit_actions.push_back([this] { port.close(core.abort_flag || pending_signal() != 0); });
+  // A write ESC cut is dropped rather than drained at close; anything else sent (the break
+  // ESC sends at the terminal) still reaches the board.
+  hooks.exit_actions.push_back([this] { port.close(port.write_cut()); });
 }
 
 }  // namespace dravel

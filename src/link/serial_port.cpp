@@ -61,7 +61,10 @@ bool SerialPort::write(const std::uint8_t* data, std::size_t n) {
     }
     idle_wait_for_room(core_, true, last_progress + STALL_LIMIT_MS);
     take_waiting_keys(core_);
-    if (core_.abort_flag) return false;
+    if (core_.abort_flag) {
+      write_cut_ = true;
+      return false;
+    }
   }
   return true;
 }

@@ -55,8 +55,10 @@ class SerialPort {
   // A wait on the board was cut by the loss: the monitor is brought out of it on return.
   bool command_cut = false;
   platform::OpenResult reopen();
-  // Closes the device; `discard` first drops what its driver still holds (an ended run).
+  // Closes the device; `discard` first drops what its driver still holds.
   void close(bool discard = false);
+  // ESC cut a write: what the driver still holds of it is a part nobody waits for.
+  bool write_cut() const { return write_cut_; }
 
  private:
   void mark_lost(std::string reason);
@@ -66,6 +68,7 @@ class SerialPort {
   std::string name_;
   long baud_ = 0;
   bool lost_ = false;
+  bool write_cut_ = false;
   std::string lost_reason_;
   std::deque<std::uint8_t> unread_;
 };

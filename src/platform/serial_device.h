@@ -48,8 +48,8 @@ class SerialDevice {
   // Returns at once: the bytes the driver took now (0 when it has no room), or -1 on failure.
   // A caller with more to send waits for room in the idle wait, keys live meanwhile.
   virtual long write(const std::uint8_t* data, std::size_t n) = 0;
-  // Drops output the driver still holds, before a close: a program ended by ESC or a signal
-  // ends at once instead of after the line has sent a packet nobody waits for.
+  // Drops output the driver still holds, before a close: a program ESC ended inside a held
+  // write ends at once instead of after the line has sent a packet nobody waits for.
   virtual void discard_output() {}
   // Why the last read or write returned -1, in the system's words. A device that failed
   // stays unusable until it is closed and opened again (an unplugged adapter, a hung-up pty).
