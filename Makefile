@@ -39,6 +39,7 @@ test-asan:
 # dravel against cat, picocom, tio and the line's own limit; several minutes (bench/README.md).
 bench: build
 	python3 bench/bench.py --build build/release
+	python3 bench/keys_live.py --build build/release
 
 bench-quick: build
 	python3 bench/bench.py --build build/release --quick

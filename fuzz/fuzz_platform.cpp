@@ -30,7 +30,7 @@ KeyCode Console::read_key() {
   return k;
 }
 
-void Idle::wait(int timeout_ms) {
+void Idle::wait(int timeout_ms, bool /*output_room*/) {
   clock_.ms += timeout_ms > 0 ? timeout_ms : 1;
   if (++waits_ > WAIT_LIMIT) {
     std::fprintf(stderr, "idle wait never ends\n");

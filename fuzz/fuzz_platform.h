@@ -35,7 +35,7 @@ class Clock : public platform::Clock {
 class Idle : public platform::IdleWait {
  public:
   explicit Idle(Clock& clock) : clock_(clock) {}
-  void wait(int timeout_ms) override;
+  void wait(int timeout_ms, bool output_room) override;
 
  private:
   Clock& clock_;

@@ -30,6 +30,11 @@ bool poll_keyboard(Core& core) {
   return core.keys.count != 0;
 }
 
+void take_waiting_keys(Core& core) {
+  if (core.no_keyboard) return;
+  while (!core.keys.full() && core.io.console.key_waiting()) poll_keyboard(core);
+}
+
 KeyCode read_key(Core& core) {
   // With no keyboard every question gets Enter: a pause goes on, a prompt stays empty.
   if (core.no_keyboard && core.keys.count == 0) return key::CR;

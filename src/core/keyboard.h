@@ -27,6 +27,9 @@ inline constexpr int POLL_RECEIVE = 4;
 
 // Moves at most one console key into the queue; true when the queue holds a key.
 bool poll_keyboard(Core& core);
+// Moves every key the console holds into the queue while it has room (ESC sets abort_flag):
+// a wait that is not the terminal's own still hears ESC however much was typed before it.
+void take_waiting_keys(Core& core);
 // Waits for a key and takes the oldest; taking ESC ends the program.
 KeyCode read_key(Core& core);
 int poll_input(Core& core);

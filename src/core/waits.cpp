@@ -22,13 +22,25 @@ void end_run_if_asked(Core& core) {
   check_run_limit(core);
 }
 
-void idle_wait(Core& core, bool keys_only, std::int64_t deadline_ms) {
+namespace {
+
+void wait_on_seam(Core& core, bool keys_only, std::int64_t deadline_ms, bool output_room) {
   end_run_if_asked(core);
   // Nobody reads the held input while only a key is awaited: returning would spin.
   if (!keys_only && core.hooks.input_held()) return;
   core.hooks.tend();
-  core.io.idle.wait(idle_timeout_ms(core, deadline_ms));
+  core.io.idle.wait(idle_timeout_ms(core, deadline_ms), output_room);
   end_run_if_asked(core);
+}
+
+}  // namespace
+
+void idle_wait(Core& core, bool keys_only, std::int64_t deadline_ms) {
+  wait_on_seam(core, keys_only, deadline_ms, false);
+}
+
+void idle_wait_for_room(Core& core, bool keys_only, std::int64_t deadline_ms) {
+  wait_on_seam(core, keys_only, deadline_ms, true);
 }
 
 }  // namespace dravel

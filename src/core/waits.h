@@ -16,6 +16,11 @@ class Core;
 // A pending signal or the run's time limit ends the program.
 void idle_wait(Core& core, bool keys_only = false, std::int64_t deadline_ms = NO_DEADLINE);
 
+// The same for a caller with output the line has no room for: it returns also when the line
+// takes more (or at `deadline_ms`). With `keys_only` held input does not end it: a write
+// reads nothing, so returning for it would spin.
+void idle_wait_for_room(Core& core, bool keys_only, std::int64_t deadline_ms = NO_DEADLINE);
+
 // Ends the program with status 124 once the run's time limit (--timeout) has passed.
 void check_run_limit(Core& core);
 

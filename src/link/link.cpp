@@ -5,7 +5,7 @@
 
 namespace dravel {
 
-Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device) {
+Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device, c) {
   Hooks& hooks = core.hooks;
   hooks.tenders.push_back([this] { link_tend(*this); });
   hooks.tenders.push_back([this] { line_controls_tend(*this); });
@@ -17,7 +17,9 @@ Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device) {
   hooks.held_input.push_back([this] { return port.has_unread(); });
   // A BREAK left on would hold the line (and a server's line) after we are gone.
   hooks.exit_actions.push_back([this] { line_controls_tend(*this, true); });
-  hooks.exit_actions.push_back([this] { port.close(); });
+  // A write ESC cut is dropped rather than drained at close; anything else sent (the break
+  // ESC sends at the terminal) still reaches the board.
+  hooks.exit_actions.push_back([this] { port.close(port.write_cut()); });
 }
 
 }  // namespace dravel

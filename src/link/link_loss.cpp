@@ -48,12 +48,15 @@ void link_tend(Link& link) {
   port.last_reopen_second = now;
   platform::OpenResult r = port.reopen();
   if (!r.ok) return;
+  // A batch run ends here on a refused rate, before the monitor is brought back.
+  if (r.rate_refused && link.core.no_keyboard) say_open_warning(link, r);
   // What was typed or queued while the device was gone is not sent late.
   link.tx.reset();
+  port.clear_echoed_line(r);
   if (port.command_cut) bring_monitor_back(port);
   port.command_cut = false;
   console_printf(link.console(), "\nserial device back: %s\n", port.name().c_str());
-  if (!r.warning.empty()) console_printf(link.console(), "warning: %s\n", r.warning.c_str());
+  say_open_warning(link, r);
   line_controls_at_open(link);
 }
 

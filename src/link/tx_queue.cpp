@@ -23,10 +23,11 @@ std::uint8_t tx_take(TxQueue& q) {
 
 }  // namespace
 
-int tx_send_one(TxQueue& q, SerialPort& port) {
-  if (q.count == 0) return 0;
-  serial_write_byte(port, tx_take(q));
-  return 0;
+bool tx_send_one(TxQueue& q, SerialPort& port) {
+  if (q.count == 0) return false;
+  if (port.write_some(&q.data[static_cast<size_t>(q.read_index)], 1) == 0) return false;
+  tx_take(q);
+  return true;
 }
 
 void tx_flush(TxQueue& q, SerialPort& port) {

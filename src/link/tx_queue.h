@@ -19,9 +19,10 @@ struct TxQueue {
 
 // Drops the byte when the queue is full.
 void tx_enqueue(TxQueue& q, std::uint8_t byte);
-// Writes at most one queued byte; always 0.
-int tx_send_one(TxQueue& q, SerialPort& port);
-// Writes everything queued, oldest first, in one go.
+// Offers the oldest queued byte to the port without waiting: true when it went. A byte the
+// line has no room for stays queued, and the loop waits for room with its keys live.
+bool tx_send_one(TxQueue& q, SerialPort& port);
+// Writes everything queued, oldest first, in one go (waiting for room as the port does).
 void tx_flush(TxQueue& q, SerialPort& port);
 
 }  // namespace dravel

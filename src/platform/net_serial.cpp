@@ -66,7 +66,11 @@ OpenResult NetSerial::open(const std::string& name, long baud) {
   held_.clear();
   unsent_.clear();
   if (telnet_) {
+    server_rate_ = 0;
     result.warning = negotiate(baud, name);
+    // The server answered with another rate: the line runs at that one.
+    result.rate = server_rate_;
+    result.rate_refused = server_rate_ != 0 && server_rate_ != baud;
   } else {
     result.warning = "baud rate " + std::to_string(baud) + " cannot be set over " + name +
                      " (a raw TCP port carries no line settings); the line runs at the "
@@ -131,6 +135,7 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
   if (failed_ || ending()) return {};
   std::optional<std::uint32_t> set = codec_.answer(SET_BAUDRATE);
   if (!set) return refused + " (no answer from the server); the line may keep its previous rate";
+  server_rate_ = static_cast<long>(*set);
   if (*set != rate)
     return refused + " (the server set " + std::to_string(*set) + "); the line runs at that rate";
   return {};

@@ -68,6 +68,7 @@ class NetSerial : public SerialDevice {
   bool telnet_ = false;
   bool failed_ = false;
   std::string opened_name_;
+  long server_rate_ = 0;  // the rate the server's answer names; 0 when it gave none
   static constexpr std::int64_t NO_END = INT64_MAX;
   std::int64_t open_end_ms_ = NO_END;  // a reconnect's whole time limit
   std::deque<std::uint8_t> held_;

@@ -17,6 +17,7 @@ class PortByName : public SerialDevice {
   long write(const std::uint8_t* data, std::size_t n) override { return active_->write(data, n); }
   std::string failure() const override { return active_->failure(); }
   ControlResult set_control(Control c) override { return active_->set_control(c); }
+  void discard_output() override { active_->discard_output(); }
 
  protected:
   bool on_network() const { return active_ == &network_; }

@@ -20,6 +20,11 @@ struct OpenResult {
   bool echoed = false;
 };
 
+// Within 2%: what a UART's divisor rounding leaves, and what a receiver still reads.
+inline bool rate_close_to(long rate, long baud) {
+  return (rate > baud ? rate - baud : baud - rate) * 50 <= baud;
+}
+
 // BREAK and the modem lines. A BREAK is held from BreakOn to BreakOff: the caller times it,
 // so a long one never stops the program.
 enum class Control : std::uint8_t { BreakOn, BreakOff, DtrOn, DtrOff, RtsOn, RtsOff };
@@ -43,8 +48,12 @@ class SerialDevice {
   virtual bool is_open() const = 0;
   // Returns at once: bytes read (0 when nothing has arrived), or -1 when the device failed.
   virtual long read(std::uint8_t* buf, std::size_t max) = 0;
-  // Returns when the driver has taken every byte; bytes written, or -1 on failure.
+  // Returns at once: the bytes the driver took now (0 when it has no room), or -1 on failure.
+  // A caller with more to send waits for room in the idle wait, keys live meanwhile.
   virtual long write(const std::uint8_t* data, std::size_t n) = 0;
+  // Drops output the driver still holds, before a close: a program ESC ended inside a held
+  // write ends at once instead of after the line has sent a packet nobody waits for.
+  virtual void discard_output() {}
   // Why the last read or write returned -1, in the system's words. A device that failed
   // stays unusable until it is closed and opened again (an unplugged adapter, a hung-up pty).
   virtual std::string failure() const { return "the device failed"; }

@@ -66,8 +66,7 @@ constexpr int RECEIVE_BATCH = 16;
 
 PassEnd receive_pass(State& s, PassWork& work) {
   s.link.prompt_seen = false;
-  if (s.link.tx.count > 0) work.busy = true;
-  tx_send_one(s.link.tx, s.link.port);
+  if (tx_send_one(s.link.tx, s.link.port)) work.busy = true;
   std::uint8_t text[RECEIVE_BATCH * RECEIVE_LIMIT];
   int total = serial_read(s.link.port, text, RECEIVE_BATCH * RECEIVE_LIMIT);
   if (total <= 0) return PassEnd::Continue;
@@ -219,7 +218,13 @@ bool pass(State& s) {
   if (bits & POLL_RECEIVE) {
     if (receive_pass(s, work) == PassEnd::Quit) return false;
   }
-  if (!work.busy && s.link.tx.count == 0 && s.core.keys.count == 0) idle_wait(s.core);
+  // Queued bytes the line has no room for: wait for room, or for a key (F3, ESC) meanwhile.
+  if (!work.busy && s.core.keys.count == 0) {
+    if (s.link.tx.count == 0)
+      idle_wait(s.core);
+    else
+      idle_wait_for_room(s.core, false);
+  }
   return true;
 }
 

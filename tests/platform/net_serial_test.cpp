@@ -108,11 +108,14 @@ TEST(NetSerial, SetsTheLineUpAndWarnsWhatItCouldNot) {
     std::function<void(const Bytes&, Bytes&)> server;
     const char* warning;  // a part of it; "" for none
     std::int64_t most_ms;
+    long rate = 0;  // the rate the server named
+    bool refused = false;
   };
+  // Only a server that names another rate is known to refuse; silence tells nothing.
   const Case cases[] = {
-      {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r); }, "", 0},
+      {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r); }, "", 0, 115200},
       {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r, 9600); },
-       "baud rate 115200 refused by rfc2217://h:1 (the server set 9600)", 0},
+       "baud rate 115200 refused by rfc2217://h:1 (the server set 9600)", 0, 9600, true},
       {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r, 0, false); },
        "does not take the COM port option", 0},
       {"rfc2217://h:1", [](const Bytes& s, Bytes& r) { agreeable(s, r, 0, true, false); },
@@ -131,6 +134,8 @@ TEST(NetSerial, SetsTheLineUpAndWarnsWhatItCouldNot) {
     else
       EXPECT_NE(r.warning.find(k.warning), std::string::npos) << r.warning;
     EXPECT_LE(sock.clock, k.most_ms) << k.warning;
+    EXPECT_EQ(r.rate, k.rate) << k.warning;
+    EXPECT_EQ(r.rate_refused, k.refused) << k.warning;
   }
 }
 

@@ -25,7 +25,7 @@ struct Pty {
 // Milliseconds one wait took.
 long long timed_wait(PollIdleWait& idle, int timeout_ms) {
   auto start = std::chrono::steady_clock::now();
-  idle.wait(timeout_ms);
+  idle.wait(timeout_ms, false);
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                start)
       .count();
@@ -55,7 +55,7 @@ TEST(PollIdleWait, UnreadBoardOutputWakesOnceAndIsKeptInOrder) {
   for (int i = 0; i < 50 && got.size() < 6; ++i) {
     long n = s.serial.read(buf, 2);
     if (n > 0) got.append(reinterpret_cast<char*>(buf), static_cast<std::size_t>(n));
-    if (n == 0) s.idle.wait(100);
+    if (n == 0) s.idle.wait(100, false);
   }
   EXPECT_EQ(got, "abcdef");
 }

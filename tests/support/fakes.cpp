@@ -67,10 +67,14 @@ KeyCode FakeConsole::read_key() {
   return k;
 }
 
-void FakeIdle::wait(int timeout_ms) {
+void FakeIdle::wait(int timeout_ms, bool output_room) {
   ++calls;
   last_timeout_ms = timeout_ms;
   if (timeout_ms < 0) ++unlimited;
+  if (output_room) {
+    ++room_waits;
+    if (on_room) on_room();
+  }
   if (on_wait) on_wait();
   // At least a millisecond, so a wait that keeps finding its deadline passed cannot spin.
   const int step = timeout_ms < 0 ? STEP_MS : std::clamp(timeout_ms, 1, STEP_MS);
@@ -114,6 +118,12 @@ platform::OpenResult PeerSerial::open(const std::string& path, long baud) {
   unplugged_ = false;
   platform::OpenResult r{true, "", ""};
   r.echoed = echo_at_open;
+  if (refused_rate_runs_at != 0) {
+    r.rate = refused_rate_runs_at;
+    r.rate_refused = true;
+    r.warning = "baud rate " + std::to_string(baud) + " refused by " + path +
+                " (the device cannot run at that rate); the line runs at " + std::to_string(r.rate);
+  }
   return r;
 }
 
@@ -127,6 +137,11 @@ long PeerSerial::read(std::uint8_t* buf, std::size_t max) {
 
 long PeerSerial::write(const std::uint8_t* data, std::size_t n) {
   if (!open_ || unplugged_) return -1;
+  if (room_per_wait > 0) {
+    n = std::min(n, room_);
+    room_ -= n;
+    if (n == 0) return 0;
+  }
   ++writes;
   wire_out.append(reinterpret_cast<const char*>(data), n);
   if (peer_ != nullptr) peer_->from_host(data, n);

@@ -82,8 +82,10 @@ class FakeIdle : public platform::IdleWait {
   int calls = 0;
   int last_timeout_ms = 0;        // as asked for, WAIT_FOREVER included
   int unlimited = 0;              // waits that asked for no time limit
+  int room_waits = 0;             // waits that also ended when the line took more
   std::function<void()> on_wait;  // e.g. let a scripted peer speak
-  void wait(int timeout_ms) override;
+  std::function<void()> on_room;  // a wait for room: the line drains (the rig makes room)
+  void wait(int timeout_ms, bool output_room) override;
 
  private:
   ManualClock& clock_;
@@ -139,6 +141,8 @@ class PeerSerial : public platform::SerialDevice {
   void set_peer(SerialPeer* peer) { peer_ = peer; }
 
   bool fail_open = false;
+  // Opens, but refuses the rate asked and runs at this one instead (0: takes every rate).
+  long refused_rate_runs_at = 0;
   std::string opened_path;
   long opened_baud = 0;
   int opens = 0;         // attempts, failed ones too
@@ -146,6 +150,10 @@ class PeerSerial : public platform::SerialDevice {
   std::string wire_in;   // target to host, as read
   int writes = 0;
   bool echo_at_open = false;  // opens report bytes echoed before the line went raw
+  // A slow line: each wait for room lets it take this many bytes more (0: every write is
+  // taken whole at once), as a UART's driver holds a write it has no room for.
+  std::size_t room_per_wait = 0;
+  void make_room() { room_ = room_per_wait; }
 
   platform::OpenResult open(const std::string& path, long baud) override;
   void close() override { open_ = false; }
@@ -177,6 +185,7 @@ class PeerSerial : public platform::SerialDevice {
   bool open_ = false;
   bool unplugged_ = false;
   std::string failure_;
+  std::size_t room_ = 0;
 };
 
 }  // namespace dravel::test

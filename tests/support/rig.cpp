@@ -30,6 +30,7 @@ const char* rig_getenv(const char* name) {
 
 Rig::Rig() : state(std::make_unique<State>(io)) {
   state->history_path = history_file();
+  idle.on_room = [this] { serial.make_room(); };
 }
 
 Rig::Rig(SerialPeer& peer) : Rig() {

@@ -4,13 +4,13 @@
 
 namespace dravel::platform {
 
-void PollIdleWait::wait(int timeout_ms) {
+void PollIdleWait::wait(int timeout_ms, bool output_room) {
   // Keys that came in since the last wait (read ahead by the console) are news.
   if (console_.keys_arrived() != keys_seen_) {
     keys_seen_ = console_.keys_arrived();
     if (console_.has_keys()) return;
   }
-  pollfd fds[2];
+  pollfd fds[3];
   nfds_t n = 0;
   int serial_slot = -1;
   int console_slot = -1;
@@ -18,6 +18,8 @@ void PollIdleWait::wait(int timeout_ms) {
     serial_slot = static_cast<int>(n);
     fds[n++] = pollfd{fd, POLLIN, 0};
   }
+  // Room for output ends the wait too; a held write leaves nothing else to do on the line.
+  if (int fd = output_room ? serial_.output_fd() : -1; fd >= 0) fds[n++] = pollfd{fd, POLLOUT, 0};
   if (int fd = console_.input_fd(); fd >= 0) {
     console_slot = static_cast<int>(n);
     fds[n++] = pollfd{fd, POLLIN, 0};

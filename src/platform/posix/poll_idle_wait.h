@@ -15,7 +15,7 @@ namespace dravel::platform {
 class PollIdleWait : public IdleWait {
  public:
   PollIdleWait(PollableSerial& serial, TtyConsole& console) : serial_(serial), console_(console) {}
-  void wait(int timeout_ms) override;
+  void wait(int timeout_ms, bool output_room) override;
 
  private:
   PollableSerial& serial_;

@@ -7,6 +7,9 @@ class PollableSerial {
   virtual ~PollableSerial() = default;
   // The descriptor while the device is usable and has room for what it brings, else -1.
   virtual int fd() const = 0;
+  // The descriptor to wait on for room for output, else -1 (a device whose writes never
+  // leave bytes behind).
+  virtual int output_fd() const = 0;
   // Takes in what the device has now, held for the next read.
   virtual void take_input() = 0;
   // The wait saw a hang-up on the descriptor.

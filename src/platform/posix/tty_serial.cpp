@@ -1,7 +1,6 @@
 #include "platform/posix/tty_serial.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,7 +16,6 @@
 #include "base/signal_flag.h"
 #include "platform/posix/custom_baud.h"
 #include "platform/posix/low_latency.h"
-#include "platform/posix/system_clock.h"
 
 namespace dravel::platform {
 
@@ -72,11 +70,6 @@ long current_rate(int fd) {
   return 0;
 }
 
-// Within 2%: what a UART's divisor rounding leaves, and what a receiver still reads.
-bool near(long rate, long baud) {
-  return (rate > baud ? rate - baud : baud - rate) * 50 <= baud;
-}
-
 // Empty when the driver took the rate, in its own rounding; otherwise why not, the line set
 // back to `line` (a driver falls back to the old rate when its clock cannot make the new one).
 std::string apply_rate(int fd, const termios& line, long baud, long before) {
@@ -90,7 +83,7 @@ std::string apply_rate(int fd, const termios& line, long baud, long before) {
       reason = std::strerror(errno);
   }
   const long now = current_rate(fd);
-  if (reason.empty() && (near(now, baud) || now != before)) return {};
+  if (reason.empty() && (rate_close_to(now, baud) || now != before)) return {};
   if (reason.empty()) reason = "the device cannot run at that rate";
   ::tcsetattr(fd, TCSANOW, &line);
   return reason;
@@ -106,7 +99,7 @@ void judge_rate(OpenResult& result, const std::string& path, long baud, const st
   if (!refused.empty()) {
     result.rate_refused = true;
     result.warning = asked + " refused by " + path + " (" + refused + "); " + runs;
-  } else if (now > 0 && !near(now, baud)) {
+  } else if (now > 0 && !rate_close_to(now, baud)) {
     result.warning = asked + " is not what " + path + " makes; " + runs;
   }
 }
@@ -242,24 +235,12 @@ long TtySerial::read(std::uint8_t* buf, std::size_t max) {
 long TtySerial::write(const std::uint8_t* data, std::size_t n) {
   if (fd_ < 0) return fail("the device is not open", false);
   if (hung_up_) return -1;
-  std::size_t done = 0;
-  std::int64_t last_progress = steady_ms();
-  while (done < n) {
-    ssize_t w = ::write(fd_, data + done, n - done);
-    if (w > 0) {
-      done += static_cast<std::size_t>(w);
-      last_progress = steady_ms();
-      continue;
-    }
-    if (int e = errno; w < 0 && e != EAGAIN && e != EINTR) return fail(std::strerror(e), e == EIO);
-    if (pending_signal() != 0) return fail("interrupted", false);
-    if (steady_ms() - last_progress >= stall_limit_ms)
-      return fail("output no longer drains (the far end takes nothing)", false);
-    pollfd p{fd_, POLLOUT, 0};
-    if (::poll(&p, 1, 100) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-      return fail("the line hung up", true);
-  }
-  return static_cast<long>(done);
+  const ssize_t w = ::write(fd_, data, n);
+  if (w >= 0) return static_cast<long>(w);
+  // No room in the driver now (or a signal came first): the caller waits for room.
+  if (const int e = errno; e == EAGAIN || e == EINTR) return 0;
+  const int e = errno;
+  return fail(std::strerror(e), e == EIO);
 }
 
 ControlResult TtySerial::set_control(Control c) {

@@ -1,6 +1,6 @@
 #pragma once
-// A serial device (or pty) as a raw 8N1 line: opened exclusively, reads that return at
-// once, writes that finish.
+// A serial device (or pty) as a raw 8N1 line: opened exclusively, reads and writes that
+// return at once.
 #include <termios.h>
 
 #include <cstdint>
@@ -21,6 +21,10 @@ class TtySerial : public SerialDevice, public PollableSerial {
   long read(std::uint8_t* buf, std::size_t max) override;
   long write(const std::uint8_t* data, std::size_t n) override;
   std::string failure() const override { return failure_; }
+  // TCOFLUSH: a UART's close would otherwise wait for its buffer to drain.
+  void discard_output() override {
+    if (fd_ >= 0) ::tcflush(fd_, TCOFLUSH);
+  }
   // TIOCSBRK/TIOCCBRK and TIOCMBIS/TIOCMBIC: each returns at once. A pty has none of these
   // lines (Linux takes a BREAK on one silently), so a pty refuses them all by name.
   ControlResult set_control(Control c) override;
@@ -28,14 +32,12 @@ class TtySerial : public SerialDevice, public PollableSerial {
   // For the idle wait: the fd while the line is usable and there is room to take in
   // what it brings, else -1.
   int fd() const override { return hung_up_ || held_.size() >= HOLD_ROOM ? -1 : fd_; }
+  int output_fd() const override { return hung_up_ ? -1 : fd_; }
   // Takes in what the line has now, held for the next read, so a caller that is not
   // reading the line (a prompt, say) is not woken again and again by the same bytes.
   void take_input() override;
   // The idle wait saw a hang-up; the next read that finds nothing marks the line gone.
   void note_hang_up() override { hang_up_seen_ = true; }
-
-  // A write that makes no progress for this long gives up (the far end is gone).
-  int stall_limit_ms = 30'000;
 
   static constexpr std::size_t HOLD_ROOM = 64 * 1024;
 

@@ -10,7 +10,7 @@ namespace dravel::platform {
 
 namespace {
 
-// A COM port opened for reads that return at once has nothing to wait on, so it is looked at
+// A COM port whose driver refuses the receive wait has nothing to wait on, so it is looked at
 // in slices that start short once it has spoken (an answer is often due) and grow while the
 // line stays quiet, up to a delay nobody notices at a terminal.
 constexpr DWORD FIRST_SLICE_MS = 1;
@@ -27,16 +27,29 @@ bool WinIdleWait::keys_arrived() {
   return true;
 }
 
-void WinIdleWait::wait(int timeout_ms) {
+void WinIdleWait::wait(int timeout_ms, bool output_room) {
   if (dravel::pending_signal() != 0) return;
   // Keys that came in since the last look end the wait; keys already taken in but not yet
   // read by anyone do not, or a wait that does not read the keyboard would spin.
   if (keys_arrived()) return;
+  // The COM port's receive wait is armed for this wait alone and ended before it returns,
+  // so no read or write of the caller ever overlaps it.
+  wait_on(timeout_ms, output_room);
+  serial_.end_wait();
+}
 
-  HANDLE handles[3];
+void WinIdleWait::wait_on(int timeout_ms, bool output_room) {
+  // Asked to wait for room while no write is held: there is room already.
+  HANDLE written = output_room ? serial_.write_event() : nullptr;
+  if (output_room && written == nullptr) return;
+
+  HANDLE handles[4];
   DWORD count = 0;
   if (wake_ != nullptr) handles[count++] = wake_;
-  // A socket signals its own event: no slices needed.
+  const DWORD write_slot = count;
+  if (written != nullptr) handles[count++] = written;
+  // A socket signals its own event and a COM port its receive wait: no slices needed. Armed
+  // before the port is looked at, so a byte that comes in between still ends the wait.
   HANDLE port_event = serial_.waitable();
   const DWORD port_slot = count;
   if (port_event != nullptr) handles[count++] = port_event;
@@ -79,6 +92,7 @@ void WinIdleWait::wait(int timeout_ms) {
       continue;
     }
     if (r == WAIT_OBJECT_0 && wake_ != nullptr) return;
+    if (written != nullptr && r == WAIT_OBJECT_0 + write_slot) return;
     if (port_event != nullptr && r == WAIT_OBJECT_0 + port_slot) {
       serial_.woken();
       slice_ms_ = FIRST_SLICE_MS;

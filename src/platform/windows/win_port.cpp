@@ -11,11 +11,17 @@ long WinPort::input_pending() {
   return 1;
 }
 
-HANDLE WinPort::waitable() const {
-  return on_network() && socket_.is_open() && net_.has_room() ? socket_.event() : nullptr;
+HANDLE WinPort::waitable() {
+  if (!on_network()) return com_.arm_receive_wait();
+  return socket_.is_open() && net_.has_room() ? socket_.event() : nullptr;
+}
+
+void WinPort::end_wait() {
+  if (!on_network()) com_.end_receive_wait();
 }
 
 void WinPort::woken() {
+  if (!on_network()) return;  // a COM port's bytes stay in its driver for the next read
   socket_.rearm();
   net_.take_input();
 }

@@ -14,11 +14,15 @@ class WinPort : public PortByName {
 
   // For the idle wait: bytes waiting (> 0), none (0), or -1 when the driver cannot tell.
   long input_pending();
-  // An event to sleep on while nothing is waiting (a socket's), or nullptr (a COM port's
-  // driver is looked at in slices instead).
-  HANDLE waitable() const;
+  // An event to sleep on while nothing is waiting (the socket's, or the COM port's receive
+  // wait, armed here), or nullptr when the port is looked at in slices instead. Every wait
+  // that armed it calls end_wait before it returns.
+  HANDLE waitable();
+  void end_wait();
   // The event woke the wait: taken in, so it does not wake the next one for the same bytes.
   void woken();
+  // The event of a COM port write the driver still holds, else nullptr (room for more).
+  HANDLE write_event() const { return on_network() ? nullptr : com_.write_event(); }
 
  private:
   WinSerialDevice com_;

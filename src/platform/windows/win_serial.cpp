@@ -12,7 +12,8 @@ namespace dravel::platform {
 
 namespace {
 
-// Reads return at once with what the driver holds; writes have no time limit.
+// Reads return at once with what the driver holds; writes have no time limit (each is
+// overlapped, and the caller's stall limit ends a line that takes nothing).
 constexpr COMMTIMEOUTS NON_BLOCKING_READS = {MAXDWORD, 0, 0, 0, 0};
 
 // EscapeCommFunction's code for each line state (SETBREAK and CLRBREAK do what SetCommBreak
@@ -26,6 +27,12 @@ constexpr ControlCode CONTROL_CODES[] = {
     {Control::DtrOff, CLRDTR},    {Control::RtsOn, SETRTS},      {Control::RtsOff, CLRRTS},
 };
 
+// A write the driver still holds when the port closes is given this long to go out (a quit
+// right after a script's last line); a stalled line is cut after it.
+constexpr DWORD CLOSE_DRAIN_MS = 2000;
+// A cancelled receive wait ends at once; one that does not within this is given up.
+constexpr DWORD RX_END_LIMIT_MS = 500;
+
 }  // namespace
 
 OpenResult WinSerialDevice::open(const std::string& path, long baud) {
@@ -33,7 +40,7 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
   failure_.clear();
   std::string device = com_device_path(path);
   HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {false, system_error_text(GetLastError()), ""};
 
   OpenResult result{true, "", ""};
@@ -45,9 +52,21 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    if (!SetCommState(h, &dcb))
+    const bool taken = SetCommState(h, &dcb) != 0;
+    const std::string reason = taken ? "" : system_error_text(GetLastError());
+    DCB now{};
+    now.DCBlength = sizeof now;
+    if (GetCommState(h, &now)) result.rate = static_cast<long>(now.BaudRate);
+    const std::string runs = result.rate > 0 ? "the line runs at " + std::to_string(result.rate)
+                                             : "the line keeps its previous rate";
+    if (!taken) {
+      result.rate_refused = true;
       result.warning = path + " refused " + std::to_string(baud) +
-                       " baud 8N1 and keeps its settings: " + system_error_text(GetLastError());
+                       " baud 8N1 and keeps its settings: " + reason + "; " + runs;
+    } else if (result.rate > 0 && !rate_close_to(result.rate, baud)) {
+      result.warning =
+          "baud rate " + std::to_string(baud) + " is not what " + path + " makes; " + runs;
+    }
   } else {
     result.warning =
         "cannot read the line settings of " + path + ": " + system_error_text(GetLastError());
@@ -60,20 +79,80 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
     CloseHandle(h);
     return {false, "cannot make reads return at once: " + reason, ""};
   }
-
+  for (HANDLE* e : {&read_event_, &write_event_, &rx_event_}) {
+    *e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (*e != nullptr) continue;
+    std::string reason = system_error_text(GetLastError());
+    CloseHandle(h);
+    close();
+    return {false, reason, ""};
+  }
   handle_ = h;
-  // The idle wait polls the port in slices of a few milliseconds; the default 15.6 ms tick
-  // would stretch each of them.
-  fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  // Only a byte's arrival ends the receive wait. A driver that refuses it is looked at in
+  // slices of a few milliseconds, which the default 15.6 ms tick would stretch.
+  rx_refused_ = !SetCommMask(h, EV_RXCHAR);
+  if (rx_refused_) fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   return result;
 }
 
 void WinSerialDevice::close() {
-  if (handle_ == INVALID_HANDLE_VALUE) return;
-  CloseHandle(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  if (handle_ != INVALID_HANDLE_VALUE) {
+    end_receive_wait();
+    settle_write(CLOSE_DRAIN_MS);
+    CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  for (HANDLE* e : {&read_event_, &write_event_, &rx_event_}) {
+    if (*e != nullptr) CloseHandle(*e);
+    *e = nullptr;
+  }
   if (fine_timer_) timeEndPeriod(1);
   fine_timer_ = false;
+  rx_refused_ = false;
+}
+
+void WinSerialDevice::discard_output() {
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR);
+  settle_write(0);
+}
+
+bool WinSerialDevice::settle_write(DWORD limit_ms) {
+  if (!writing_) return true;
+  if (WaitForSingleObject(write_event_, limit_ms) != WAIT_OBJECT_0) CancelIoEx(handle_, &write_ov_);
+  DWORD done = 0;
+  const BOOL ok = GetOverlappedResult(handle_, &write_ov_, &done, TRUE);
+  writing_ = false;
+  return ok != 0;
+}
+
+HANDLE WinSerialDevice::arm_receive_wait() {
+  if (handle_ == INVALID_HANDLE_VALUE || rx_refused_) return nullptr;
+  rx_ov_ = OVERLAPPED{};
+  rx_ov_.hEvent = rx_event_;
+  if (!WaitCommEvent(handle_, &rx_mask_, &rx_ov_) && GetLastError() != ERROR_IO_PENDING)
+    return nullptr;  // the port is failing; the reads that follow say so
+  // Done at once or under way: either way its event tells, and end_receive_wait ends it.
+  rx_armed_ = true;
+  return rx_event_;
+}
+
+void WinSerialDevice::end_receive_wait() {
+  if (!rx_armed_) return;
+  rx_armed_ = false;
+  if (WaitForSingleObject(rx_event_, 0) != WAIT_OBJECT_0) {
+    // Setting the mask again ends a wait under way (Win32 says so, and Wine ends its wait
+    // only that way); CancelIoEx for drivers that need it.
+    SetCommMask(handle_, EV_RXCHAR);
+    CancelIoEx(handle_, &rx_ov_);
+    // A wait that will not end leaves its OVERLAPPED in use: never armed again (slices).
+    if (WaitForSingleObject(rx_event_, RX_END_LIMIT_MS) != WAIT_OBJECT_0) {
+      rx_refused_ = true;
+      return;
+    }
+  }
+  DWORD ignored = 0;
+  GetOverlappedResult(handle_, &rx_ov_, &ignored, FALSE);
 }
 
 long WinSerialDevice::fail(DWORD code) {
@@ -85,7 +164,22 @@ long WinSerialDevice::read(std::uint8_t* buf, std::size_t max) {
   if (handle_ == INVALID_HANDLE_VALUE) return fail(ERROR_INVALID_HANDLE);
   DWORD want = static_cast<DWORD>(std::min<std::size_t>(max, 0x10000));
   DWORD got = 0;
-  if (!ReadFile(handle_, buf, want, &got, nullptr)) {
+  OVERLAPPED ov{};
+  ov.hEvent = read_event_;
+  // The timeouts make a read return at once; a driver that leaves it pending all the same
+  // (Wine's) has nothing yet, so the read is cancelled rather than left to wait for a byte.
+  BOOL ok = ReadFile(handle_, buf, want, nullptr, &ov);
+  if (!ok && GetLastError() == ERROR_IO_PENDING) {
+    ok = GetOverlappedResult(handle_, &ov, &got, FALSE);
+    if (!ok && GetLastError() == ERROR_IO_INCOMPLETE) {
+      CancelIoEx(handle_, &ov);
+      ok = GetOverlappedResult(handle_, &ov, &got, TRUE);
+      if (!ok && GetLastError() == ERROR_OPERATION_ABORTED) return static_cast<long>(got);
+    }
+  } else if (ok) {
+    ok = GetOverlappedResult(handle_, &ov, &got, FALSE);
+  }
+  if (!ok) {
     DWORD code = GetLastError();
     // A line error stops all I/O until it is cleared (when the driver aborts on errors);
     // once cleared the port reads on. A port that cannot even be cleared is gone (unplugged).
@@ -96,21 +190,36 @@ long WinSerialDevice::read(std::uint8_t* buf, std::size_t max) {
   return static_cast<long>(got);
 }
 
+// One overlapped write at a time, kept in out_ while the driver sends it: the caller gets the
+// count at once and waits for write_event() to send more, with its keys live.
 long WinSerialDevice::write(const std::uint8_t* data, std::size_t n) {
   if (handle_ == INVALID_HANDLE_VALUE) return fail(ERROR_INVALID_HANDLE);
-  std::size_t done = 0;
-  while (done < n) {
-    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - done, 0x10000));
-    DWORD written = 0;
-    if (!WriteFile(handle_, data + done, chunk, &written, nullptr) || written == 0) {
-      DWORD code = GetLastError();
+  if (writing_) {
+    DWORD done = 0;
+    if (!GetOverlappedResult(handle_, &write_ov_, &done, FALSE)) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_IO_INCOMPLETE) return 0;
+      writing_ = false;
       DWORD errors = 0;
       ClearCommError(handle_, &errors, nullptr);
-      return done > 0 ? static_cast<long>(done) : fail(code);
+      return fail(code);
     }
-    done += written;
+    writing_ = false;
   }
-  return static_cast<long>(done);
+  if (n == 0) return 0;
+  const std::size_t take = std::min<std::size_t>(n, 0x10000);
+  out_.assign(data, data + take);
+  write_ov_ = OVERLAPPED{};
+  write_ov_.hEvent = write_event_;
+  if (!WriteFile(handle_, out_.data(), static_cast<DWORD>(take), nullptr, &write_ov_) &&
+      GetLastError() != ERROR_IO_PENDING) {
+    const DWORD code = GetLastError();
+    DWORD errors = 0;
+    ClearCommError(handle_, &errors, nullptr);
+    return fail(code);
+  }
+  writing_ = true;
+  return static_cast<long>(take);
 }
 
 ControlResult WinSerialDevice::set_control(Control c) {
