@@ -3,6 +3,7 @@
 list_devices
 latency
 modem_lines
+modem_follow
 rates
 for d in usb:$USB uart:$UART; do
   tag=${d%%:*} dev=${d#*:}

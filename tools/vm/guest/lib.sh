@@ -146,12 +146,36 @@ modem_lines() {
   check "DTR and RTS down after close (HUPCL)" sh -c "! echo '$after' | grep -q 'DTR'"
 }
 
+# DTR and RTS following `local dtr` and `local rts` in a script, read from the driver's table
+# half-way through each step.
+modem_follow() {
+  printf 'local dtr off\nlocal sleep 3\nlocal rts off\nlocal sleep 3\nlocal dtr on\nlocal sleep 3\n' >/tmp/lines.scr
+  dravel --batch -d "$UART" -B"$(rate)" /tmp/lines.scr >/tmp/lines.log 2>&1 </dev/null &
+  held=$!
+  sleep 1.5
+  a=$(grep '^1:' /proc/tty/driver/serial)
+  sleep 3
+  b=$(grep '^1:' /proc/tty/driver/serial)
+  sleep 3
+  c=$(grep '^1:' /proc/tty/driver/serial)
+  wait $held
+  check "local dtr and rts ran" [ $? = 0 ]
+  echo "ttyS1 after dtr off: $a"
+  echo "ttyS1 after rts off: $b"
+  echo "ttyS1 after dtr on: $c"
+  check "local dtr off drops DTR, RTS stays" sh -c "echo '$a' | grep -q 'RTS' && ! echo '$a' | grep -q 'DTR'"
+  check "local rts off drops RTS" sh -c "! echo '$b' | grep -q 'RTS' && ! echo '$b' | grep -q 'DTR'"
+  check "local dtr on raises DTR" sh -c "echo '$c' | grep -q 'DTR' && ! echo '$c' | grep -q 'RTS'"
+}
+
 # Rates: the UART's clock tops at 115200, so 921600 is refused and the warning names the rate
 # the line runs at; the FTDI driver takes 921600, 1500000 and 3000000.
 rates() {
   printf 'local exit 0\n' >/tmp/rate.scr
   dravel --batch -d "$UART" -B921600 /tmp/rate.scr >/tmp/rate-uart.log 2>&1 </dev/null
-  grep warning /tmp/rate-uart.log
+  status=$?
+  grep refused /tmp/rate-uart.log
+  check "uart 921600 ends a batch run with 1" status_is 1
   check "uart 921600 refused, naming the rate the line runs at" grep -q "baud rate 921600 refused by /dev/ttyS1 (.*); the line runs at 115200" /tmp/rate-uart.log
   for r in 921600 1500000 3000000; do
     dravel --batch -d "$USB" -B$r /tmp/rate.scr >"/tmp/rate-$r.log" 2>&1 </dev/null
