@@ -61,6 +61,7 @@ pull_during() { # TAG NAME TRANSFER-LINE [PARTIAL-FILE]
   [ "$name" = "$USB" ] || rm -f "$name"
   check "$tag lost reported" wait_for 15 grep -q "serial device lost" "/tmp/$tag.log"
   if [ -n "$4" ]; then check "$tag partial file removed" wait_for 5 gone "$4"; fi
+  sleep 1 # QEMU frees the pulled device's id a moment after the guest sees it go
   say PLUG
   wait_for 20 there "$USB" || say "FAIL $tag adapter not back"
   [ "$name" = "$USB" ] || ln -sf "$USB" "$name"
@@ -152,6 +153,8 @@ modem_follow() {
   printf 'local dtr off\nlocal sleep 3\nlocal rts off\nlocal sleep 3\nlocal dtr on\nlocal sleep 3\n' >/tmp/lines.scr
   dravel --batch -d "$UART" -B"$(rate)" /tmp/lines.scr >/tmp/lines.log 2>&1 </dev/null &
   held=$!
+  # Timed from the first step seen, since dravel's start under TCG takes a while.
+  wait_for 10 sh -c "! grep '^1:' /proc/tty/driver/serial | grep -q DTR"
   sleep 1.5
   a=$(grep '^1:' /proc/tty/driver/serial)
   sleep 3
