@@ -12,7 +12,7 @@ void console_write(platform::Console& c, std::string_view text) {
 
 namespace {
 
-std::string vformat(const char* format, va_list args) {
+[[gnu::format(printf, 1, 0)]] std::string vformat(const char* format, va_list args) {
   char small[512];
   va_list again;
   va_copy(again, args);
