@@ -418,6 +418,10 @@ def run(args):
 
 
 def main():
+    # A check stopped from outside still runs its finally blocks, which end krvbsim and the
+    # other processes it started by their own ids.
+    for signum in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, lambda n, f: sys.exit(128 + n))
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("--dravel", required=True)
     p.add_argument("--krvbsim", required=True)
