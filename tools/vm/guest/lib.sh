@@ -119,50 +119,40 @@ list_devices() {
 latency() {
   timer=/sys/bus/usb-serial/devices/ttyUSB0/latency_timer
   before=$(cat $timer)
-  printf 'local sleep 4\n' >/tmp/hold.scr
-  dravel --batch -d "$USB" -B"$(rate)" /tmp/hold.scr >/tmp/hold.log 2>&1 </dev/null &
-  held=$!
-  sleep 2
-  during=$(cat $timer)
-  wait $held
+  # The script reads the timer itself, so no guess at dravel's start time under TCG.
+  printf 'local ! cat %s >/tmp/during\n' "$timer" >/tmp/hold.scr
+  dravel --batch --timeout 60 -d "$USB" -B"$(rate)" /tmp/hold.scr >/tmp/hold.log 2>&1 </dev/null
+  during=$(cat /tmp/during)
   after=$(cat $timer)
   echo "latency_timer before $before, while held $during, after $after"
   check "latency timer 1 while dravel holds the adapter" [ "$during" = 1 ]
   check "latency timer back after" [ "$after" = "$before" ]
 }
 
-# DTR and RTS on the UART, from the driver's own table: up while dravel holds the port,
-# down after it closes (HUPCL).
+# The UART's line in the driver's own table.
+uart_lines() { grep '^1:' /proc/tty/driver/serial; }
+
+# DTR and RTS on the UART: up while dravel holds the port, down after it closes (HUPCL).
 modem_lines() {
-  printf 'local sleep 4\n' >/tmp/hold.scr
-  dravel --batch -d "$UART" -B"$(rate)" /tmp/hold.scr >/tmp/hold.log 2>&1 </dev/null &
-  held=$!
-  sleep 2
-  during=$(grep '^1:' /proc/tty/driver/serial)
-  wait $held
-  after=$(grep '^1:' /proc/tty/driver/serial)
+  printf 'local ! grep "^1:" /proc/tty/driver/serial >/tmp/during\n' >/tmp/hold.scr
+  dravel --batch --timeout 60 -d "$UART" -B"$(rate)" /tmp/hold.scr >/tmp/hold.log 2>&1 </dev/null
+  during=$(cat /tmp/during)
+  after=$(uart_lines)
   echo "ttyS1 while held: $during"
   echo "ttyS1 after: $after"
   check "DTR and RTS up while held" sh -c "echo '$during' | grep -q 'RTS|' && echo '$during' | grep -q 'DTR'"
   check "DTR and RTS down after close (HUPCL)" sh -c "! echo '$after' | grep -q 'DTR'"
 }
 
-# DTR and RTS following `local dtr` and `local rts` in a script, read from the driver's table
-# half-way through each step.
+# DTR and RTS following `local dtr` and `local rts` in a script: the script reads the driver's
+# table after each step, so each reading comes after its command has run.
 modem_follow() {
-  printf 'local dtr off\nlocal sleep 3\nlocal rts off\nlocal sleep 3\nlocal dtr on\nlocal sleep 3\n' >/tmp/lines.scr
-  dravel --batch -d "$UART" -B"$(rate)" /tmp/lines.scr >/tmp/lines.log 2>&1 </dev/null &
-  held=$!
-  # Timed from the first step seen, since dravel's start under TCG takes a while.
-  wait_for 10 sh -c "! grep '^1:' /proc/tty/driver/serial | grep -q DTR"
-  sleep 1.5
-  a=$(grep '^1:' /proc/tty/driver/serial)
-  sleep 3
-  b=$(grep '^1:' /proc/tty/driver/serial)
-  sleep 3
-  c=$(grep '^1:' /proc/tty/driver/serial)
-  wait $held
+  read_to() { printf 'local ! grep "^1:" /proc/tty/driver/serial >%s\n' "$1"; }
+  { echo 'local dtr off'; read_to /tmp/a; echo 'local rts off'; read_to /tmp/b
+    echo 'local dtr on'; read_to /tmp/c; } >/tmp/lines.scr
+  dravel --batch --timeout 60 -d "$UART" -B"$(rate)" /tmp/lines.scr >/tmp/lines.log 2>&1 </dev/null
   check "local dtr and rts ran" [ $? = 0 ]
+  a=$(cat /tmp/a) b=$(cat /tmp/b) c=$(cat /tmp/c)
   echo "ttyS1 after dtr off: $a"
   echo "ttyS1 after rts off: $b"
   echo "ttyS1 after dtr on: $c"
