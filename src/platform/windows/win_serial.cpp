@@ -224,10 +224,6 @@ long WinSerialDevice::write(const std::uint8_t* data, std::size_t n) {
 
 ControlResult WinSerialDevice::set_control(Control c) {
   if (handle_ == INVALID_HANDLE_VALUE) return control_unsupported(c, "the device is not open");
-  // Under Wine a BREAK followed by the overlapped writes left the next run waiting for ever;
-  // refused with a reason until that is understood, rather than risk a frozen terminal.
-  if (c == Control::BreakOn || c == Control::BreakOff)
-    return control_unsupported(c, "BREAK is not yet supported on Windows COM ports");
   for (const ControlCode& k : CONTROL_CODES) {
     if (k.control != c) continue;
     if (!EscapeCommFunction(handle_, k.code))
