@@ -271,5 +271,23 @@ TEST_F(Ser2netE2E, BreakAndModemLinesReachTheServerAndTheSessionGoesOn) {
   ASSERT_TRUE(p->wait_for("epc=")) << p->output();
   finish(*p);
 }
+// The CI job of a board that resets on DTR: a named board on rfc2217:// pulses DTR, sends a
+// BREAK, expects the banner and ends 0 with a JUnit report that says so.
+TEST_F(Ser2netE2E, ABatchJobPulsesDtrExpectsTheBannerAndReportsIt) {
+  serve({});
+  export_device("rfc2217");
+  const std::string conf = dir.write(
+      "boards.conf",
+      "[lab7]\ndevice = rfc2217://127.0.0.1:" + std::to_string(port) + "\nbaud = 115200\n");
+  const std::string script = dir.write(
+      "reset.scr", "local dtr pulse 100\nlocal break\nlocal expect KRVB7100\nlocal exit 0\n");
+  const std::string report = dir.file("reset.xml");
+  PtyProcess p(DRAVEL_BIN, {"--config", conf, "-b", "lab7", "--batch", "--junit", report, script},
+               {"DRAVELHIS=" + dir.file("his")});
+  EXPECT_EQ(p.wait_exit(Seconds(20)), 0) << p.output();
+  const std::string xml = test::TempDir::read(report);
+  EXPECT_NE(xml.find("name=\"KRVB7100\""), std::string::npos) << xml;
+  EXPECT_EQ(xml.find("<failure"), std::string::npos) << xml;
+}
 }  // namespace
 }  // namespace dravel::e2e
