@@ -276,9 +276,9 @@ TEST_F(Ser2netE2E, BreakAndModemLinesReachTheServerAndTheSessionGoesOn) {
 TEST_F(Ser2netE2E, ABatchJobPulsesDtrExpectsTheBannerAndReportsIt) {
   serve({});
   export_device("rfc2217");
-  const std::string conf = dir.write(
-      "boards.conf",
-      "[lab7]\ndevice = rfc2217://127.0.0.1:" + std::to_string(port) + "\nbaud = 115200\n");
+  const std::string conf =
+      dir.write("boards.conf", "[lab7]\ndevice = rfc2217://127.0.0.1:" + std::to_string(port) +
+                                   "\nbaud = 115200\n");
   const std::string script = dir.write(
       "reset.scr", "local dtr pulse 100\nlocal break\nlocal expect KRVB7100\nlocal exit 0\n");
   const std::string report = dir.file("reset.xml");
