@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The bash completion: options, baud rates, serial devices after -d (and glued to it), files
-# for the script argument.
+# The bash completion: options (with dravel's path as $1, every one its --help names), baud
+# rates, serial devices after -d (and glued to it), files for the script argument.
 set -uo pipefail
+dravel_bin=${1:+$(realpath "$1")}
 source "$(dirname "$0")/../../tools/bash-completion/dravel"
 
 failures=0
@@ -24,8 +25,10 @@ expect() {
   fi
 }
 
-expect "--board --config --help --list --version " --
-expect "--board --config --help --list --version -B -b -d -l -p " -
+expect "--batch --board --config --dtr --help --junit --list --load-dir --rts --timeout --timestamps --timestamps-screen --version " --
+expect "--timestamps --timestamps-screen " --times
+expect "delta " --timestamps d
+expect "off on " --dtr o
 expect "-B115200 " -B11
 expect "-B115200 -B19200 -B38400 -B57600 -B9600 " -B
 # Devices come from the machine; here a known set stands in for it.
@@ -51,6 +54,13 @@ touch "$dir/boot.scr" "$dir/prog.srec" "$dir/other"
 cd "$dir" || exit 1
 expect "boot.scr " boot
 expect "boot.scr other prog.srec " ""
+
+# With the program given: every option its --help names is completed.
+if [ -n "$dravel_bin" ]; then
+  for o in $("$dravel_bin" --help | grep -oE '(^|[ ,])--?[a-zA-Z][a-zA-Z-]*' | tr -d ' ,' | sort -u); do
+    grep -qx -- "$o" <<<"$_dravel_options" || { echo "FAIL: --help names $o, which is not completed"; failures=$((failures + 1)); }
+  done
+fi
 
 [ "$failures" -eq 0 ] && echo "completion: all passed"
 exit "$((failures > 0))"
