@@ -46,6 +46,9 @@ if [ -n "$SOAK_SECONDS" ]; then
     --warmup 120 --report-every 120
   exit
 fi
+# Modem lines for the pty behind COM5, preloaded into Wine (this machine has no serial port).
+cc -Wall -Wextra -Werror -shared -fPIC -o "$WINDOWS_BUILD/pty_modem_lines.so" \
+  tests/windows/pty_modem_lines.c -ldl
 python3 tests/windows/wine_serial_check.py --dravel "$WINDOWS_BUILD/dravel.exe" \
   --krvbsim "$NATIVE_BUILD/krvbsim" --wineprefix "$WINEPREFIX" --wine "$WINE" \
-  --ser2net-export tools/ser2net/export.sh
+  --ser2net-export tools/ser2net/export.sh --modem-shim "$WINDOWS_BUILD/pty_modem_lines.so"

@@ -341,18 +341,23 @@ def windows_path_of(args, env, variable):
 
 def run_named_board(args, env, work):
     """A board named in %APPDATA%\\dravel\\boards.conf (CRLF lines, as Notepad writes them)
-    opens its COM port at its rate; its script runs before the command line's."""
+    opens its COM port at its rate; its script, run before the command line's, resets the
+    board by DTR, moves RTS and sends a BREAK; the command line's expects the banner. The pty
+    under COM5 gets its modem lines from the preloaded shim (--modem-shim), which logs them."""
     folder = os.path.join(windows_path_of(args, env, "APPDATA"), "dravel")
     os.makedirs(folder, exist_ok=True)
     conf = os.path.join(folder, "boards.conf")
     with open(os.path.join(work, "board.scr"), "w") as f:
-        f.write("local echo board script ran\n")
+        f.write("local echo board script ran\nlocal dtr pulse 100\nlocal rts off\nlocal rts on\n"
+                "local break 50\n")
     with open(conf, "w", newline="\r\n") as f:
         f.write("# the board on Wine's COM5\n[wine5]\ndevice = COM5\nbaud = 115200\n"
                 "script = board.scr\n")
+    lines_log = os.path.join(work, "modem.log")
+    shimmed = dict(env, LD_PRELOAD=args.modem_shim, PTY_MODEM_LOG=lines_log)
     try:
-        shown = batch_run(args, env, work, "go\nlocal expect hello: PASS\n", 0, "PORT = COM5",
-                          ("--junit", "report.xml"), ("-b", "wine5"))
+        shown = batch_run(args, shimmed, work, "local expect KRVB7100\nlocal exit 0\n", 0,
+                          "PORT = COM5", ("--junit", "report.xml"), ("-b", "wine5"))
         out = subprocess.run([args.wine, args.dravel, "--list"], env=env, capture_output=True,
                              timeout=WAIT_S).stdout.decode("latin-1")
     finally:
@@ -363,9 +368,19 @@ def run_named_board(args, env, work):
         raise AssertionError("--list did not show the named board:\n" + out)
     with open(os.path.join(work, "report.xml")) as f:
         report = f.read()
-    if 'name="hello: PASS"' not in report or "<failure" in report:
+    if 'name="KRVB7100"' not in report or "<failure" in report:
         raise AssertionError("the JUnit report is not the passed run's:\n" + report)
-    print("wine: -b wine5 from %APPDATA% opened COM5 and wrote a passing JUnit report")
+    # What the port's lines went through: DTR down for the pulse, then RTS down and up.
+    with open(lines_log) as f:
+        steps = [line.split() for line in f]
+    states = [" ".join(step[1:]) for step in steps]
+    if states != ["DTR=0 RTS=1", "DTR=1 RTS=1", "DTR=1 RTS=0", "DTR=1 RTS=1"]:
+        raise AssertionError(f"the modem lines went {states}")
+    held = int(steps[1][0]) - int(steps[0][0])
+    if held < 100:
+        raise AssertionError(f"DTR came back after {held} ms of a 100 ms pulse")
+    print(f"wine: -b wine5 from %APPDATA% opened COM5, pulsed DTR ({held} ms), moved RTS, sent a "
+          "BREAK, saw the banner and wrote a passing JUnit report")
 
 
 def run_reset_over_rfc2217(args, env, work):
@@ -472,8 +487,10 @@ def main():
     p.add_argument("--fixture", default=os.path.join(os.path.dirname(__file__), "..", "fixtures",
                                                      "loader", "hello.mot"))
     p.add_argument("--ser2net-export", required=True, help="tools/ser2net/export.sh")
+    p.add_argument("--modem-shim", required=True,
+                   help="pty_modem_lines.so, preloaded into Wine to give COM5's pty modem lines")
     args = p.parse_args()
-    for name in ("dravel", "krvbsim", "wineprefix", "fixture", "ser2net_export"):
+    for name in ("dravel", "krvbsim", "wineprefix", "fixture", "ser2net_export", "modem_shim"):
         setattr(args, name, os.path.abspath(getattr(args, name)))
     failed = 0
     for check in (run, run_network):
