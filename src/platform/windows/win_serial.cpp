@@ -32,6 +32,10 @@ constexpr ControlCode CONTROL_CODES[] = {
 constexpr DWORD CLOSE_DRAIN_MS = 2000;
 // A cancelled receive wait ends at once; one that does not within this is given up.
 constexpr DWORD RX_END_LIMIT_MS = 500;
+// Receive waits that end by themselves with no byte, in a row, before the wait is given up:
+// Wine fails every one at once on a tty without modem lines (it polls them in the wait), which
+// would wake the loop some hundred times a second.
+constexpr int RX_FAILED_ENDS_LIMIT = 3;
 
 }  // namespace
 
@@ -88,11 +92,17 @@ OpenResult WinSerialDevice::open(const std::string& path, long baud) {
     return {false, reason, ""};
   }
   handle_ = h;
-  // Only a byte's arrival ends the receive wait. A driver that refuses it is looked at in
-  // slices of a few milliseconds, which the default 15.6 ms tick would stretch.
-  rx_refused_ = !SetCommMask(h, EV_RXCHAR);
-  if (rx_refused_) fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  rx_failed_ends_ = 0;
+  // Only a byte's arrival ends the receive wait.
+  if (!SetCommMask(h, EV_RXCHAR)) refuse_receive_wait();
   return result;
+}
+
+// The port is looked at in slices of a few milliseconds, which the default 15.6 ms tick would
+// stretch.
+void WinSerialDevice::refuse_receive_wait() {
+  rx_refused_ = true;
+  if (!fine_timer_) fine_timer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
 }
 
 void WinSerialDevice::close() {
@@ -140,19 +150,24 @@ HANDLE WinSerialDevice::arm_receive_wait() {
 void WinSerialDevice::end_receive_wait() {
   if (!rx_armed_) return;
   rx_armed_ = false;
-  if (WaitForSingleObject(rx_event_, 0) != WAIT_OBJECT_0) {
+  const bool ended_itself = WaitForSingleObject(rx_event_, 0) == WAIT_OBJECT_0;
+  if (!ended_itself) {
     // Setting the mask again ends a wait under way (Win32 says so, and Wine ends its wait
     // only that way); CancelIoEx for drivers that need it.
     SetCommMask(handle_, EV_RXCHAR);
     CancelIoEx(handle_, &rx_ov_);
     // A wait that will not end leaves its OVERLAPPED in use: never armed again (slices).
     if (WaitForSingleObject(rx_event_, RX_END_LIMIT_MS) != WAIT_OBJECT_0) {
-      rx_refused_ = true;
+      refuse_receive_wait();
       return;
     }
   }
   DWORD ignored = 0;
-  GetOverlappedResult(handle_, &rx_ov_, &ignored, FALSE);
+  const bool byte =
+      GetOverlappedResult(handle_, &rx_ov_, &ignored, FALSE) != 0 && (rx_mask_ & EV_RXCHAR) != 0;
+  if (!ended_itself) return;
+  rx_failed_ends_ = byte ? 0 : rx_failed_ends_ + 1;
+  if (rx_failed_ends_ >= RX_FAILED_ENDS_LIMIT) refuse_receive_wait();
 }
 
 long WinSerialDevice::fail(DWORD code) {

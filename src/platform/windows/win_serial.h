@@ -44,6 +44,8 @@ class WinSerialDevice : public SerialDevice {
   // Ends the write under way: waits up to `limit_ms` for the driver to send it, then cancels
   // what is left. False when it failed.
   bool settle_write(DWORD limit_ms);
+  // Gives up the receive wait for slices of a few milliseconds.
+  void refuse_receive_wait();
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   std::string failure_;
@@ -58,6 +60,7 @@ class WinSerialDevice : public SerialDevice {
   DWORD rx_mask_ = 0;
   bool rx_armed_ = false;
   bool rx_refused_ = false;
+  int rx_failed_ends_ = 0;  // receive waits in a row that ended at once with no byte
 };
 
 }  // namespace dravel::platform
