@@ -23,6 +23,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 import tty
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -138,6 +139,8 @@ class Relay:
                 data = self.conn.recv(4096)
             except BlockingIOError:
                 data = None
+            except ConnectionError:
+                data = b""  # QEMU dropped the chardev's connection: it connects again
             if data == b"":
                 self.conn.close()
                 self.conn = None
@@ -162,6 +165,9 @@ class Relay:
                 del self.to_sock[:n]
             except BlockingIOError:
                 pass
+            except ConnectionError:
+                self.conn.close()
+                self.conn = None
 
     def close(self):
         for s in (self.conn, self.listener):
@@ -410,6 +416,9 @@ def main():
         bed.run()
     except Stop as e:
         bed.failed.append(str(e))
+    except Exception:  # a fault of this side: reported with the rest, never a bare traceback
+        traceback.print_exc()
+        bed.failed.append("the host side failed: " + traceback.format_exc().splitlines()[-1])
     finally:
         bed.stop()
     bed.check_memory(data)
