@@ -19,42 +19,11 @@ namespace {
 using namespace telnet;
 using test::Bytes;
 
+using test::agreeable;
 using test::FakeSocket;
 
 bool contains(const Bytes& hay, const Bytes& needle) {
   return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
-}
-
-// ser2net's manner: agrees to the options asked, answers each COM-PORT command with its value
-// (the rate replaced by `rate` when nonzero).
-void agreeable(const Bytes& sent, Bytes& reply, std::uint32_t rate = 0, bool com_port = true,
-               bool answers = true) {
-  for (std::size_t i = 0; i + 2 < sent.size(); ++i) {
-    if (sent[i] != IAC) continue;
-    const std::uint8_t v = sent[i + 1], opt = sent[i + 2];
-    if (v == WILL)
-      reply.insert(reply.end(), {IAC, (opt == COM_PORT && !com_port) ? DONT : DO, opt});
-    if (v == DO) reply.insert(reply.end(), {IAC, WILL, opt});
-    if (v == SB && opt == COM_PORT && answers) {
-      std::size_t end = i + 3;
-      while (end + 1 < sent.size() && !(sent[end] == IAC && sent[end + 1] == SE)) ++end;
-      Bytes answer(sent.begin() + static_cast<long>(i), sent.begin() + static_cast<long>(end) + 2);
-      answer[3] += SERVER_OFFSET;
-      if (answer[3] == SET_BAUDRATE + SERVER_OFFSET && rate != 0)
-        answer = {IAC,
-                  SB,
-                  COM_PORT,
-                  101,
-                  static_cast<std::uint8_t>(rate >> 24),
-                  static_cast<std::uint8_t>(rate >> 16),
-                  static_cast<std::uint8_t>(rate >> 8),
-                  static_cast<std::uint8_t>(rate),
-                  IAC,
-                  SE};
-      reply.insert(reply.end(), answer.begin(), answer.end());
-      i = end;
-    }
-  }
 }
 
 TEST(NetSerial, SetsTheLineUpAndWarnsWhatItCouldNot) {
