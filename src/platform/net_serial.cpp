@@ -185,8 +185,7 @@ bool NetSerial::flush_out() {
   const auto sent = static_cast<std::size_t>(n);
   const std::size_t data_sent = std::min(sent, data_unsent_);
   // Escaped data holds IACs only in pairs: an odd count sent leaves a pair half sent.
-  if (std::count(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(data_sent),
-                 IAC) %
+  if (std::count(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(data_sent), IAC) %
           2 !=
       0)
     iac_half_sent_ = !iac_half_sent_;

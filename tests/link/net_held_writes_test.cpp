@@ -41,9 +41,8 @@ TEST(NetHeldWrites, EscWhileTheServerReadsNothingEndsTheProgramAndDropsTheQueue)
     if (r.idle.room_waits == 3) r.console.type("\x1b");
   };
   const std::string data(3 * 2048, 'x');
-  const int status = exit_status_of([&] {
-    send_packets(r.link, reinterpret_cast<const std::uint8_t*>(data.data()), 3 * 2048);
-  });
+  const int status = exit_status_of(
+      [&] { send_packets(r.link, reinterpret_cast<const std::uint8_t*>(data.data()), 3 * 2048); });
   EXPECT_EQ(status, 1);
   EXPECT_EQ(r.console.screen, "\nTerminate by user!\n");
   EXPECT_TRUE(r.sock.sent.empty());

@@ -67,7 +67,7 @@ class FakeSocket : public platform::StreamSocket {
 // ser2net's manner: agrees to the options asked, answers each COM-PORT command with its value
 // (the rate replaced by `rate` when nonzero).
 inline void agreeable(const Bytes& sent, Bytes& reply, std::uint32_t rate = 0, bool com_port = true,
-               bool answers = true) {
+                      bool answers = true) {
   using namespace platform::telnet;
   for (std::size_t i = 0; i + 2 < sent.size(); ++i) {
     if (sent[i] != IAC) continue;
