@@ -182,15 +182,13 @@ bool NetSerial::flush_out() {
     fail(socket_.failure());
     return false;
   }
-  const auto sent = static_cast<std::size_t>(n);
-  const std::size_t data_sent = std::min(sent, data_unsent_);
+  const auto sent = unsent_.begin() + n;
+  const auto data_sent = std::min(n, static_cast<long>(data_unsent_));
   // Escaped data holds IACs only in pairs: an odd count sent leaves a pair half sent.
-  if (std::count(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(data_sent), IAC) %
-          2 !=
-      0)
+  if (std::count(unsent_.begin(), unsent_.begin() + data_sent, IAC) % 2 != 0)
     iac_half_sent_ = !iac_half_sent_;
-  data_unsent_ -= data_sent;
-  unsent_.erase(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(sent));
+  data_unsent_ -= static_cast<std::size_t>(data_sent);
+  unsent_.erase(unsent_.begin(), sent);
   if (unsent_.size() - data_unsent_ <= UNSENT_ROOM) return true;
   fail("the server leaves its telnet answers unread");
   return false;
