@@ -1,9 +1,7 @@
 // The real dravel against servers on loopback that stall or flood: a run with --timeout ends
 // on time, however the server behaves, and ESC ends a dload the server stopped reading.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -19,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/loopback_listener.h"
 #include "e2e/pty_harness.h"
 #include "support/rig.h"
 
@@ -32,18 +31,8 @@ constexpr std::uint8_t IAC = 255, NOP = 241, DO = 253;
 class FloodServer {
  public:
   explicit FloodServer(std::string pattern) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     // A small receive buffer: what dravel sends back fills it soon.
-    int small = 4096;
-    ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), len), 0);
-    EXPECT_EQ(::listen(listener_, 8), 0);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listener_ = listen_on_loopback(8, port_, 4096);
     std::string chunk;
     while (chunk.size() < 64 * 1024) chunk += pattern;
     thread_ = std::thread([this, chunk] { serve(chunk); });
@@ -85,17 +74,7 @@ class FloodServer {
 class StalledBoard {
  public:
   StalledBoard() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int small = 4096;  // inherited by the connection: the window shuts soon
-    ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), len), 0);
-    EXPECT_EQ(::listen(listener_, 1), 0);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listener_ = listen_on_loopback(1, port_, 4096);
     thread_ = std::thread([this] { serve(); });
   }
   ~StalledBoard() {
