@@ -11,13 +11,24 @@ mostly waiting for the board's answer behind the backlog rather than inside a wr
 held write itself is shown in-process (tests/link/held_writes_test.cpp) and on a pty that
 takes no more (tests/platform/tty_serial_test.cpp).
 
+The third measure holds the write for real: dravel dloads over socket:// to a board on
+loopback that answers "binary" and every packet in advance and then reads nothing, so the TCP
+window shuts and a packet waits in dravel's write; ESC is typed once the bytes waiting for the
+board stop growing, and timed until dravel has ended.
+
     python3 bench/keys_live.py [--build build/release] [--rounds 5] [--baud 9600]
+                               [--kinds esc,f3,net]
 """
 import argparse
+import fcntl
 import os
 import re
 import shutil
 import signal
+import socket
+import struct
+import termios
+import threading
 import statistics
 import subprocess
 import sys
@@ -54,6 +65,92 @@ def fill(fd):
             total += os.write(fd, block)
         except BlockingIOError:
             return total
+
+
+class StalledBoard:
+    """A board behind a raw TCP port that answers a dload blindly, then stops reading."""
+
+    def __init__(self):
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.port = self.listener.getsockname()[1]
+        self.peer = None
+        self.answered = threading.Event()
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        self.listener.settimeout(30)
+        try:
+            self.peer, _ = self.listener.accept()
+            self.peer.settimeout(30)
+            seen = b""
+            while b"bwr\r" not in seen:
+                data = self.peer.recv(256)
+                if not data:
+                    return
+                seen += data
+            self.peer.sendall(b"binary\r" + b"Y" * 8192)
+            self.answered.set()
+        except OSError:
+            pass
+
+    def stalled(self, timeout):
+        """True once the bytes waiting for the board stop growing: dravel's next packet is held."""
+        if not self.answered.wait(timeout):
+            return False
+        before = -1
+        until = time.monotonic() + timeout
+        while time.monotonic() < until:
+            time.sleep(0.3)
+            now = struct.unpack("i", fcntl.ioctl(self.peer.fileno(), termios.FIONREAD,
+                                                 b"\0\0\0\0"))[0]
+            if now == before:
+                return True
+            before = now
+        return False
+
+    def close(self):
+        if self.peer is not None:
+            self.peer.close()
+        self.listener.close()
+        self.thread.join(5)
+
+
+def one_net_round(build, work):
+    """ESC during a dload held by a server that stopped reading: seconds until dravel ended."""
+    d = tempfile.mkdtemp(dir=work)
+    board = StalledBoard()
+    p = None
+    try:
+        data = os.path.join(d, "in.bin")
+        with open(data, "wb") as out:
+            out.write(b"d" * (16 << 20))
+        with open(os.path.join(d, "run.scr"), "w") as out:
+            out.write(f"local dload {data} {RAM:x}\n")
+        p = Program([os.path.join(build, "dravel"), "-d", f"socket://127.0.0.1:{board.port}",
+                     os.path.join(d, "run.scr")], {"DRAVELHIS": os.path.join(d, "his")})
+        if not board.stalled(30):
+            return f"never held: {p.screen[-200:]!r}"
+        p.drain(0.2)
+        p.screen = b""
+        t0 = time.monotonic()
+        os.write(p.console, ESC)
+        while not p.poll_exit():
+            p.drain(0.002)
+            if time.monotonic() - t0 > 60:
+                return "did not end"
+        took = time.monotonic() - t0
+        if b"Terminate by user!" not in p.screen or b"no longer drains" in p.screen:
+            return f"ended otherwise: {p.screen[-200:]!r}"
+        return took, 0
+    finally:
+        if p is not None:
+            p.stop()
+        board.close()
+        shutil.rmtree(d, ignore_errors=True)
 
 
 def one_round(build, work, baud, kind):
@@ -109,25 +206,32 @@ def one_round(build, work, baud, kind):
         shutil.rmtree(d, ignore_errors=True)
 
 
-def measure(build, rounds, baud, report):
+def measure(build, rounds, baud, report, kinds=("esc", "f3", "net")):
     """Adds rows (what, median s, max s, note) and targets (what, value, met) to `report`."""
     work = tempfile.mkdtemp(prefix="dravel-keys-")
     try:
         for kind, what in (("esc", "ESC during a dload ends dravel"),
-                           ("f3", "F3 during a script stops it")):
+                           ("f3", "F3 during a script stops it"),
+                           ("net", "ESC during a dload ends dravel")):
+            if kind not in kinds:
+                continue
             times, errors, held = [], [], 0
             for _ in range(rounds):
-                r = one_round(build, work, baud, kind)
+                r = one_net_round(build, work) if kind == "net" else one_round(build, work, baud,
+                                                                               kind)
                 if isinstance(r, str):
                     errors.append(r)
                 else:
                     times.append(r[0])
                     held = r[1]
             label = f"{what}, {baud} paced, line full"
+            if kind == "net":
+                label = f"{what}, socket:// server stopped reading"
             if not times:
                 report.append((label, None, None, "; ".join(errors)))
                 continue
-            note = f"{len(times)} rounds, {held} bytes held in the pty"
+            note = f"{len(times)} rounds, " + (
+                "a packet held in the write" if kind == "net" else f"{held} bytes held in the pty")
             if errors:
                 note += f"; {len(errors)} failed: {errors[0]}"
             report.append((label, statistics.median(times), max(times), note))
@@ -141,9 +245,10 @@ def main():
     ap.add_argument("--build", default=os.path.join(here, "build", "release"))
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--baud", type=int, default=9600)
+    ap.add_argument("--kinds", default="esc,f3,net", help="which measures: esc, f3, net")
     args = ap.parse_args()
     report = []
-    measure(args.build, args.rounds, args.baud, report)
+    measure(args.build, args.rounds, args.baud, report, args.kinds.split(","))
     ok = True
     print(f"| measure | median s | max s | target | note |\n|---|---|---|---|---|")
     for label, med, worst, note in report:

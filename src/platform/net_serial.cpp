@@ -65,6 +65,7 @@ OpenResult NetSerial::open(const std::string& name, long baud) {
   failure_.clear();
   held_.clear();
   unsent_.clear();
+  data_unsent_ = 0;
   if (telnet_) {
     server_rate_ = 0;
     result.warning = negotiate(baud, name);
@@ -142,9 +143,22 @@ std::string NetSerial::negotiate(long baud, const std::string& name) {
 }
 
 void NetSerial::close() {
+  drain_before_close();
   socket_.close();
   held_.clear();
   unsent_.clear();
+  data_unsent_ = 0;
+}
+
+// An ending signal cuts the wait: the program is going, and what the socket took at once
+// is all that goes.
+void NetSerial::drain_before_close() {
+  const std::int64_t end = socket_.now_ms() + CLOSE_DRAIN_MS;
+  while (socket_.is_open() && flush_out() && !unsent_.empty() && pending_signal() == 0) {
+    const std::int64_t left = end - socket_.now_ms();
+    if (left <= 0) return;
+    socket_.wait_writable(static_cast<int>(left));
+  }
 }
 
 long NetSerial::fail(std::string why) {
@@ -153,28 +167,13 @@ long NetSerial::fail(std::string why) {
   return -1;
 }
 
-bool NetSerial::send_raw(const std::vector<std::uint8_t>& bytes) {
-  if (bytes.empty()) return true;
-  // Answers still unsent go first, so no telnet command is cut by data.
-  const std::vector<std::uint8_t>* out = &bytes;
-  if (!unsent_.empty()) {
-    unsent_.insert(unsent_.end(), bytes.begin(), bytes.end());
-    out = &unsent_;
-  }
-  const bool sent = socket_.send(out->data(), out->size()) >= 0;
-  unsent_.clear();
-  if (!sent) fail(socket_.failure());
-  return sent;
-}
-
 bool NetSerial::queue_out(const std::vector<std::uint8_t>& bytes) {
-  if (unsent_.empty()) unsent_since_ms_ = socket_.now_ms();
   unsent_.insert(unsent_.end(), bytes.begin(), bytes.end());
   return flush_out();
 }
 
-// A server that sends requests and never reads our answers would otherwise hold every send
-// (and so the keyboard) for as long as it likes.
+// Whatever waits goes as far as the socket takes it now. A server that sends requests and
+// never reads the answers must not grow the queue for as long as it likes.
 bool NetSerial::flush_out() {
   if (failed_) return false;
   if (unsent_.empty()) return true;
@@ -183,14 +182,23 @@ bool NetSerial::flush_out() {
     fail(socket_.failure());
     return false;
   }
-  if (n > 0) {
-    unsent_.erase(unsent_.begin(), unsent_.begin() + n);
-    unsent_since_ms_ = socket_.now_ms();
-  }
-  const bool stalled = !unsent_.empty() && socket_.now_ms() - unsent_since_ms_ >= unsent_ms;
-  if (unsent_.size() <= UNSENT_ROOM && !stalled) return true;
+  const auto sent = unsent_.begin() + n;
+  const auto data_sent = std::min(n, static_cast<long>(data_unsent_));
+  // Escaped data holds IACs only in pairs: an odd count sent leaves a pair half sent.
+  if (std::count(unsent_.begin(), unsent_.begin() + data_sent, IAC) % 2 != 0)
+    iac_half_sent_ = !iac_half_sent_;
+  data_unsent_ -= static_cast<std::size_t>(data_sent);
+  unsent_.erase(unsent_.begin(), sent);
+  if (unsent_.size() - data_unsent_ <= UNSENT_ROOM) return true;
   fail("the server leaves its telnet answers unread");
   return false;
+}
+
+void NetSerial::discard_output() {
+  const std::size_t keep = telnet_ && iac_half_sent_ && data_unsent_ > 0 ? 1 : 0;
+  unsent_.erase(unsent_.begin() + static_cast<std::ptrdiff_t>(keep),
+                unsent_.begin() + static_cast<std::ptrdiff_t>(data_unsent_));
+  data_unsent_ = keep;
 }
 
 long NetSerial::pump() {
@@ -232,13 +240,17 @@ long NetSerial::read(std::uint8_t* buf, std::size_t max) {
 
 long NetSerial::write(const std::uint8_t* data, std::size_t n) {
   if (!socket_.is_open()) return fail("the device is not open");
-  if (failed_) return -1;
-  std::vector<std::uint8_t> out;
+  if (!flush_out()) return -1;
+  if (!unsent_.empty()) return 0;
+  // Whole source bytes only, so no doubled 0xFF (or CR NUL) is split between calls.
+  const std::size_t take = std::min(n, WRITE_CHUNK);
   if (telnet_)
-    codec_.encode(data, n, out);
+    codec_.encode(data, take, unsent_);
   else
-    out.assign(data, data + n);
-  return send_raw(out) ? static_cast<long>(n) : -1;
+    unsent_.insert(unsent_.end(), data, data + take);
+  data_unsent_ = unsent_.size();
+  iac_half_sent_ = false;
+  return flush_out() ? static_cast<long>(take) : -1;
 }
 
 ControlResult NetSerial::set_control(Control c) {
@@ -255,7 +267,7 @@ ControlResult NetSerial::set_control(Control c) {
     if (v.control != c) continue;
     std::vector<std::uint8_t> out;
     Codec::com_port(SET_CONTROL, &v.value, 1, out);
-    if (!send_raw(out)) return control_unsupported(c, failure_);
+    if (!queue_out(out)) return control_unsupported(c, failure_);
     return {true, ""};
   }
   return control_unsupported(c, "unknown line");

@@ -17,13 +17,12 @@ class StreamSocket {
   virtual bool is_open() const = 0;
   // Returns at once: bytes received, 0 when nothing has arrived, -1 when the connection ended.
   virtual long receive(std::uint8_t* buf, std::size_t max) = 0;
-  // Returns when every byte is sent: n, or -1 on failure (also when the far end has taken
-  // nothing for a few seconds).
-  virtual long send(const std::uint8_t* data, std::size_t n) = 0;
   // Returns at once: the bytes the connection took now (0 when it takes none), or -1.
-  virtual long send_some(const std::uint8_t* data, std::size_t n) { return send(data, n); }
+  virtual long send_some(const std::uint8_t* data, std::size_t n) = 0;
   // Sleeps until bytes arrive (or the connection ends) or `timeout_ms` passes.
   virtual void wait_readable(int timeout_ms) = 0;
+  // Sleeps until the connection takes more (or fails) or `timeout_ms` passes.
+  virtual void wait_writable(int timeout_ms) = 0;
   // Why the last call failed, in the system's words.
   virtual std::string failure() const = 0;
   // Milliseconds of a clock that never jumps, for the limits on the server's answers.

@@ -2,7 +2,6 @@
 // scripted RFC 2217 server on loopback (the exact SET-CONTROL bytes; a silent server costs a
 // time limit, not a hang) and on a pty (one clear message).
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/loopback_listener.h"
 #include "e2e/pty_harness.h"
 #include "support/rig.h"
 
@@ -106,15 +106,7 @@ TEST(LinesE2E, TheKrvbsimSessionLogHasAStampOnEveryLineAndIsOtherwiseUnchanged) 
 class ComPortServer {
  public:
   ComPortServer(bool silent, bool answers) : silent_(silent), answers_(answers) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), len), 0);
-    EXPECT_EQ(::listen(listener_, 1), 0);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listener_ = listen_on_loopback(1, port_);
     thread_ = std::thread([this] { serve(); });
   }
   ~ComPortServer() {

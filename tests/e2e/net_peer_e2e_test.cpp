@@ -1,22 +1,23 @@
 // The real dravel against servers on loopback that stall or flood: a run with --timeout ends
-// on time, however the server behaves.
-#include <arpa/inet.h>
+// on time, however the server behaves, and ESC ends a dload the server stopped reading.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "e2e/loopback_listener.h"
 #include "e2e/pty_harness.h"
 #include "support/rig.h"
 
@@ -30,18 +31,8 @@ constexpr std::uint8_t IAC = 255, NOP = 241, DO = 253;
 class FloodServer {
  public:
   explicit FloodServer(std::string pattern) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     // A small receive buffer: what dravel sends back fills it soon.
-    int small = 4096;
-    ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), len), 0);
-    EXPECT_EQ(::listen(listener_, 8), 0);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listener_ = listen_on_loopback(8, port_, 4096);
     std::string chunk;
     while (chunk.size() < 64 * 1024) chunk += pattern;
     thread_ = std::thread([this, chunk] { serve(chunk); });
@@ -78,6 +69,67 @@ class FloodServer {
   std::thread thread_;
 };
 
+// A board behind a raw TCP port that answers a dload blindly and stops reading: it waits for
+// "bwr", says "binary" and accepts every packet in advance, then takes nothing more.
+class StalledBoard {
+ public:
+  StalledBoard() {
+    listener_ = listen_on_loopback(1, port_, 4096);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~StalledBoard() {
+    stop_ = true;
+    thread_.join();
+    if (peer_ >= 0) ::close(peer_);
+    ::close(listener_);
+  }
+  int port() const { return port_; }
+  // True once it stopped reading and the bytes waiting for it stopped growing: the sender's
+  // buffers are full, and its next packet is held.
+  bool stalled_within(std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int before = -1;
+    while (std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      if (!answered_) continue;
+      int now = 0;
+      ::ioctl(peer_, FIONREAD, &now);
+      if (now == before) return true;
+      before = now;
+    }
+    return false;
+  }
+
+ private:
+  void serve() {
+    std::string seen;
+    while (!stop_ && !answered_) {
+      pollfd p{peer_ < 0 ? listener_ : peer_, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      if (peer_ < 0) {
+        peer_ = ::accept(listener_, nullptr, nullptr);
+        continue;
+      }
+      char buf[256];
+      const ssize_t n = ::recv(peer_, buf, sizeof buf, 0);
+      if (n <= 0) return;
+      seen.append(buf, static_cast<std::size_t>(n));
+      if (seen.find("bwr\r") == std::string::npos) continue;
+      const std::string answer = "binary\r" + std::string(8192, 'Y');
+      EXPECT_EQ(::send(peer_, answer.data(), answer.size(), MSG_NOSIGNAL),
+                static_cast<ssize_t>(answer.size()));
+      answered_ = true;
+    }
+  }
+
+  int listener_ = -1;
+  int peer_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> answered_{false};
+  std::thread thread_;
+};
+
 std::string repeated(std::initializer_list<std::uint8_t> bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
@@ -108,6 +160,25 @@ TEST(NetPeer, ARunWithATimeoutEndsOnTimeWhateverTheServerDoes) {
     EXPECT_NE(r.status, 0) << c.what << "\n" << r.output;
     EXPECT_LT(r.took, c.within) << c.what << "\n" << r.output;
   }
+}
+
+// The packet the server will not read is held in dravel's write; ESC ends the program then,
+// not once the line counts as lost. The limit is a hang check, not a speed figure.
+TEST(NetPeer, EscEndsADloadHeldByAServerThatStoppedReading) {
+  test::TempDir dir;
+  const std::string image = dir.write("big.bin", std::string(16 << 20, 'd'));
+  StalledBoard board;
+  PtyProcess p(DRAVEL_BIN, {"-d", "socket://127.0.0.1:" + std::to_string(board.port())},
+               {"DRAVELHIS=" + dir.file("his")});
+  ASSERT_TRUE(p.wait_for("the line runs at the server's rate")) << p.output();
+  p.type("\x1b[20~\x1b[14~" + image + " 80010000\r");  // F9 F4: dload
+  ASSERT_TRUE(board.stalled_within(std::chrono::seconds(20))) << p.output();
+  p.type("\x1b");
+  const std::optional<int> status = p.wait_exit(Seconds(10));
+  ASSERT_TRUE(status.has_value()) << "still running 10 s after ESC\n" << p.output();
+  EXPECT_EQ(*status, 1) << p.output();
+  EXPECT_NE(p.output().find("Terminate by user!"), std::string::npos) << p.output();
+  EXPECT_EQ(p.output().find("no longer drains"), std::string::npos) << p.output();
 }
 
 }  // namespace

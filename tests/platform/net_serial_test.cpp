@@ -11,95 +11,19 @@
 #include <vector>
 
 #include "base/signal_flag.h"
+#include "support/fake_socket.h"
 
 namespace dravel::platform {
 namespace {
 
 using namespace telnet;
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
-// A server that answers what it is sent through `serve`, on a clock that moves only in waits.
-class FakeSocket : public StreamSocket {
- public:
-  std::function<void(const Bytes& sent, Bytes& reply)> serve = [](const Bytes&, Bytes&) {};
-  std::string refuse;
-  Bytes sent;
-  std::deque<std::uint8_t> inbound;
-  bool closed_by_server = false;
-  std::int64_t clock = 0;
-
-  std::string connect(const std::string&, int, int) override {
-    open_ = refuse.empty();
-    return refuse;
-  }
-  void close() override { open_ = false; }
-  bool is_open() const override { return open_; }
-  long receive(std::uint8_t* buf, std::size_t max) override {
-    if (inbound.empty()) return closed_by_server ? (failure_ = "closed", -1) : 0;
-    std::size_t n = 0;
-    for (; n < max && !inbound.empty(); ++n) {
-      buf[n] = inbound.front();
-      inbound.pop_front();
-    }
-    return static_cast<long>(n);
-  }
-  long send(const std::uint8_t* data, std::size_t n) override {
-    Bytes chunk(data, data + n), reply;
-    sent.insert(sent.end(), chunk.begin(), chunk.end());
-    serve(chunk, reply);
-    inbound.insert(inbound.end(), reply.begin(), reply.end());
-    return static_cast<long>(n);
-  }
-  // A server that stops reading: answers find no room.
-  bool reads = true;
-  long send_some(const std::uint8_t* data, std::size_t n) override {
-    return reads ? send(data, n) : 0;
-  }
-  void wait_readable(int timeout_ms) override {
-    if (inbound.empty()) clock += timeout_ms;
-  }
-  std::string failure() const override { return failure_; }
-  std::int64_t now_ms() const override { return clock; }
-
- private:
-  bool open_ = false;
-  std::string failure_;
-};
+using test::agreeable;
+using test::FakeSocket;
 
 bool contains(const Bytes& hay, const Bytes& needle) {
   return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
-}
-
-// ser2net's manner: agrees to the options asked, answers each COM-PORT command with its value
-// (the rate replaced by `rate` when nonzero).
-void agreeable(const Bytes& sent, Bytes& reply, std::uint32_t rate = 0, bool com_port = true,
-               bool answers = true) {
-  for (std::size_t i = 0; i + 2 < sent.size(); ++i) {
-    if (sent[i] != IAC) continue;
-    const std::uint8_t v = sent[i + 1], opt = sent[i + 2];
-    if (v == WILL)
-      reply.insert(reply.end(), {IAC, (opt == COM_PORT && !com_port) ? DONT : DO, opt});
-    if (v == DO) reply.insert(reply.end(), {IAC, WILL, opt});
-    if (v == SB && opt == COM_PORT && answers) {
-      std::size_t end = i + 3;
-      while (end + 1 < sent.size() && !(sent[end] == IAC && sent[end + 1] == SE)) ++end;
-      Bytes answer(sent.begin() + static_cast<long>(i), sent.begin() + static_cast<long>(end) + 2);
-      answer[3] += SERVER_OFFSET;
-      if (answer[3] == SET_BAUDRATE + SERVER_OFFSET && rate != 0)
-        answer = {IAC,
-                  SB,
-                  COM_PORT,
-                  101,
-                  static_cast<std::uint8_t>(rate >> 24),
-                  static_cast<std::uint8_t>(rate >> 16),
-                  static_cast<std::uint8_t>(rate >> 8),
-                  static_cast<std::uint8_t>(rate),
-                  IAC,
-                  SE};
-      reply.insert(reply.end(), answer.begin(), answer.end());
-      i = end;
-    }
-  }
 }
 
 TEST(NetSerial, SetsTheLineUpAndWarnsWhatItCouldNot) {
@@ -272,17 +196,17 @@ TEST(NetSerial, BreakAndModemLinesAreRefusedByNameWhereThereAreNone) {
   }
 }
 
-// Requests whose answers the server leaves unread: more than a few KiB, or any for a few
-// seconds, and the device is lost; nothing waits on it meanwhile.
-TEST(NetSerial, AServerThatLeavesItsAnswersUnreadIsALoss) {
+// Requests whose answers the server leaves unread: more than a few KiB and the device is
+// lost; nothing waits on them meanwhile, so time alone loses nothing (a write held behind
+// them is SerialPort's stall rule).
+TEST(NetSerial, AServerThatLeavesItsAnswersUnreadIsALossBeyondTheirRoom) {
   struct Case {
     int requests;
     std::int64_t later_ms;
     bool lost;
   };
   const Case cases[] = {{1, 0, false},
-                        {1, 2999, false},
-                        {1, 3000, true},
+                        {1, 60'000, false},
                         {NetSerial::UNSENT_ROOM / 3, 0, false},
                         {NetSerial::UNSENT_ROOM / 3 + 1, 0, true}};
   for (const Case& c : cases) {

@@ -7,6 +7,15 @@ int PosixSerial::fd() const {
   return net_.has_room() ? socket_.fd() : -1;
 }
 
+int PosixSerial::output_fd() const {
+  if (!on_network()) return tty_.output_fd();
+  return net_.output_queued() ? socket_.fd() : -1;
+}
+
+void PosixSerial::send_queued() {
+  if (on_network()) net_.send_queued();
+}
+
 void PosixSerial::take_input() {
   if (!on_network())
     tty_.take_input();

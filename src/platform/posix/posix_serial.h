@@ -14,8 +14,10 @@ class PosixSerial : public PortByName, public PollableSerial {
   PosixSerial() : PortByName(tty_, net_) {}
 
   int fd() const override;
-  // A network port's sends finish in the socket (with its own stall limit): nothing to wait on.
-  int output_fd() const override { return on_network() ? -1 : tty_.output_fd(); }
+  // A network port waits for room on its socket while it has output queued.
+  int output_fd() const override;
+  bool queues_output() const override { return on_network(); }
+  void send_queued() override;
   void take_input() override;
   void note_hang_up() override;
 

@@ -109,28 +109,6 @@ long PosixSocket::receive(std::uint8_t* buf, std::size_t max) {
   return fail(std::strerror(errno));
 }
 
-long PosixSocket::send(const std::uint8_t* data, std::size_t n) {
-  if (fd_ < 0) return fail("not connected");
-  std::size_t done = 0;
-  std::int64_t last_progress = steady_ms();
-  while (done < n) {
-    const ssize_t w = ::send(fd_, data + done, n - done, MSG_NOSIGNAL);
-    if (w > 0) {
-      done += static_cast<std::size_t>(w);
-      last_progress = steady_ms();
-      continue;
-    }
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-      return fail(std::strerror(errno));
-    if (pending_signal() != 0) return fail("interrupted");
-    if (steady_ms() - last_progress >= stall_limit_ms)
-      return fail("output no longer drains (the server takes nothing)");
-    pollfd p{fd_, POLLOUT, 0};
-    ::poll(&p, 1, 100);
-  }
-  return static_cast<long>(done);
-}
-
 long PosixSocket::send_some(const std::uint8_t* data, std::size_t n) {
   if (fd_ < 0) return fail("not connected");
   const ssize_t w = ::send(fd_, data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -142,6 +120,12 @@ long PosixSocket::send_some(const std::uint8_t* data, std::size_t n) {
 void PosixSocket::wait_readable(int timeout_ms) {
   if (fd_ < 0) return;
   pollfd p{fd_, POLLIN, 0};
+  ::poll(&p, 1, timeout_ms);
+}
+
+void PosixSocket::wait_writable(int timeout_ms) {
+  if (fd_ < 0) return;
+  pollfd p{fd_, POLLOUT, 0};
   ::poll(&p, 1, timeout_ms);
 }
 

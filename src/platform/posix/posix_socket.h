@@ -14,16 +14,13 @@ class PosixSocket : public StreamSocket {
   void close() override;
   bool is_open() const override { return fd_ >= 0; }
   long receive(std::uint8_t* buf, std::size_t max) override;
-  long send(const std::uint8_t* data, std::size_t n) override;
   long send_some(const std::uint8_t* data, std::size_t n) override;
   void wait_readable(int timeout_ms) override;
+  void wait_writable(int timeout_ms) override;
   std::string failure() const override { return failure_; }
   std::int64_t now_ms() const override;
 
   int fd() const { return fd_; }
-  // A send that makes no progress for this long gives up (the far end takes nothing): a few
-  // seconds, so a peer that reads nothing is a lost device, not a frozen terminal.
-  int stall_limit_ms = 3'000;
   // How a name is looked up: once per name and port in a run (FoundAddresses).
   int (*lookup)(const char*, const char*, const addrinfo*, addrinfo**) = ::getaddrinfo;
 

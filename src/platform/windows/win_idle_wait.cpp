@@ -39,8 +39,9 @@ void WinIdleWait::wait(int timeout_ms, bool output_room) {
 }
 
 void WinIdleWait::wait_on(int timeout_ms, bool output_room) {
-  // Asked to wait for room while no write is held: there is room already.
-  HANDLE written = output_room ? serial_.write_event() : nullptr;
+  // Asked to wait for room while no write is held: there is room already. A network port's
+  // queue is given room whenever it comes, whoever waits.
+  HANDLE written = output_room || serial_.queues_output() ? serial_.write_event() : nullptr;
   if (output_room && written == nullptr) return;
 
   HANDLE handles[4];
@@ -49,10 +50,11 @@ void WinIdleWait::wait_on(int timeout_ms, bool output_room) {
   const DWORD write_slot = count;
   if (written != nullptr) handles[count++] = written;
   // A socket signals its own event and a COM port its receive wait: no slices needed. Armed
-  // before the port is looked at, so a byte that comes in between still ends the wait.
+  // before the port is looked at, so a byte that comes in between still ends the wait. A
+  // socket's one event may be the write event too; a handle goes in the list once.
   HANDLE port_event = serial_.waitable();
-  const DWORD port_slot = count;
-  if (port_event != nullptr) handles[count++] = port_event;
+  const DWORD port_slot = port_event == written ? write_slot : count;
+  if (port_event != nullptr && port_event != written) handles[count++] = port_event;
   HANDLE keys = console_.waitable_input();
   if (keys != nullptr) handles[count++] = keys;
   bool keys_polled = keys == nullptr;
@@ -92,10 +94,13 @@ void WinIdleWait::wait_on(int timeout_ms, bool output_room) {
       continue;
     }
     if (r == WAIT_OBJECT_0 && wake_ != nullptr) return;
-    if (written != nullptr && r == WAIT_OBJECT_0 + write_slot) return;
     if (port_event != nullptr && r == WAIT_OBJECT_0 + port_slot) {
       serial_.woken();
       slice_ms_ = FIRST_SLICE_MS;
+      return;
+    }
+    if (written != nullptr && r == WAIT_OBJECT_0 + write_slot) {
+      serial_.woken();  // a socket's event is reset and its queue given the room
       return;
     }
     if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) {

@@ -24,6 +24,14 @@ void WinPort::woken() {
   if (!on_network()) return;  // a COM port's bytes stay in its driver for the next read
   socket_.rearm();
   net_.take_input();
+  net_.send_queued();
+}
+
+// The socket's one event carries FD_WRITE too: after a send it refused, it is signalled
+// once the connection takes more.
+HANDLE WinPort::write_event() const {
+  if (!on_network()) return com_.write_event();
+  return net_.output_queued() ? socket_.event() : nullptr;
 }
 
 }  // namespace dravel::platform

@@ -19,10 +19,14 @@ class WinPort : public PortByName {
   // that armed it calls end_wait before it returns.
   HANDLE waitable();
   void end_wait();
-  // The event woke the wait: taken in, so it does not wake the next one for the same bytes.
+  // The event woke the wait: taken in, so it does not wake the next one for the same bytes,
+  // and a network port's queue given the room.
   void woken();
-  // The event of a COM port write the driver still holds, else nullptr (room for more).
-  HANDLE write_event() const { return on_network() ? nullptr : com_.write_event(); }
+  // The event of a COM port write the driver still holds, or of the socket while output is
+  // queued for it; else nullptr (room for more).
+  HANDLE write_event() const;
+  // A network port queues output itself: its queue is given room whenever room comes.
+  bool queues_output() const { return on_network(); }
 
  private:
   WinSerialDevice com_;

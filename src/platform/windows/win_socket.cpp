@@ -2,7 +2,6 @@
 
 #include <ws2tcpip.h>
 
-#include "base/signal_flag.h"
 #include "platform/windows/win_error.h"
 
 namespace dravel::platform {
@@ -14,7 +13,7 @@ std::string socket_error() {
 }
 
 // Waits until `s` can be written (connected) or `timeout_ms` passes; false on timeout.
-bool wait_writable(SOCKET s, int timeout_ms) {
+bool writable_within(SOCKET s, int timeout_ms) {
   fd_set write_set, error_set;
   FD_ZERO(&write_set);
   FD_ZERO(&error_set);
@@ -73,7 +72,7 @@ std::string WinSocket::connect(const std::string& host, int port, int timeout_ms
     bool connected = ::connect(s, address, static_cast<int>(a.sockaddr_bytes.size())) == 0;
     if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
       const std::int64_t left = deadline - now_ms();
-      if (left > 0 && wait_writable(s, static_cast<int>(left))) {
+      if (left > 0 && writable_within(s, static_cast<int>(left))) {
         int err = 0;
         int len = sizeof err;
         ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len);
@@ -88,7 +87,7 @@ std::string WinSocket::connect(const std::string& host, int port, int timeout_ms
     if (connected) {
       BOOL one = TRUE;
       ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-      WSAEventSelect(s, event_, FD_READ | FD_CLOSE);
+      WSAEventSelect(s, event_, FD_READ | FD_WRITE | FD_CLOSE);
       socket_ = s;
       why.clear();
       break;
@@ -125,33 +124,22 @@ long WinSocket::receive(std::uint8_t* buf, std::size_t max) {
   return fail(socket_error());
 }
 
-long WinSocket::send(const std::uint8_t* data, std::size_t n) {
+// Until all is taken or a send is refused: only a refused send (WSAEWOULDBLOCK) makes Winsock
+// signal FD_WRITE once there is room again, and the idle wait sleeps on that.
+long WinSocket::send_some(const std::uint8_t* data, std::size_t n) {
   if (socket_ == INVALID_SOCKET) return fail("not connected");
   std::size_t done = 0;
-  std::int64_t last_progress = now_ms();
   while (done < n) {
     const int w =
         ::send(socket_, reinterpret_cast<const char*>(data + done), static_cast<int>(n - done), 0);
     if (w > 0) {
       done += static_cast<std::size_t>(w);
-      last_progress = now_ms();
       continue;
     }
-    if (WSAGetLastError() != WSAEWOULDBLOCK) return fail(socket_error());
-    if (pending_signal() != 0) return fail("interrupted");
-    if (now_ms() - last_progress >= stall_limit_ms)
-      return fail("output no longer drains (the server takes nothing)");
-    wait_writable(socket_, 100);
+    if (w < 0 && WSAGetLastError() != WSAEWOULDBLOCK) return fail(socket_error());
+    break;
   }
   return static_cast<long>(done);
-}
-
-long WinSocket::send_some(const std::uint8_t* data, std::size_t n) {
-  if (socket_ == INVALID_SOCKET) return fail("not connected");
-  const int w = ::send(socket_, reinterpret_cast<const char*>(data), static_cast<int>(n), 0);
-  if (w >= 0) return w;
-  if (WSAGetLastError() == WSAEWOULDBLOCK) return 0;
-  return fail(socket_error());
 }
 
 void WinSocket::wait_readable(int timeout_ms) {
@@ -161,6 +149,10 @@ void WinSocket::wait_readable(int timeout_ms) {
   FD_SET(socket_, &read_set);
   timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
   ::select(0, &read_set, nullptr, nullptr, &tv);
+}
+
+void WinSocket::wait_writable(int timeout_ms) {
+  if (socket_ != INVALID_SOCKET) writable_within(socket_, timeout_ms);
 }
 
 }  // namespace dravel::platform

@@ -18,21 +18,18 @@ class WinSocket : public StreamSocket {
   void close() override;
   bool is_open() const override { return socket_ != INVALID_SOCKET; }
   long receive(std::uint8_t* buf, std::size_t max) override;
-  long send(const std::uint8_t* data, std::size_t n) override;
   long send_some(const std::uint8_t* data, std::size_t n) override;
   void wait_readable(int timeout_ms) override;
+  void wait_writable(int timeout_ms) override;
   std::string failure() const override { return failure_; }
   std::int64_t now_ms() const override;
 
-  // Signalled when bytes or the end of the connection arrive; reset by rearm().
+  // Signalled when bytes or the end of the connection arrive, and when the connection takes
+  // more after a send it refused (FD_WRITE); reset by rearm().
   HANDLE event() const { return event_; }
   void rearm() { WSAResetEvent(event_); }
   // Bytes waiting to be received.
   long pending() const;
-
-  // A send that makes no progress for this long gives up (the far end takes nothing): a few
-  // seconds, so a peer that reads nothing is a lost device, not a frozen terminal.
-  int stall_limit_ms = 3'000;
 
  private:
   long fail(std::string why);
