@@ -17,15 +17,9 @@ constexpr int LONGEST_MS = 60'000;
 
 // Whole milliseconds from 1 to LONGEST_MS, and nothing after them; else 0.
 int parse_ms(const char* text) {
-  text = skip_blanks(text);
-  long n = 0;
-  const char* p = text;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    n = n * 10 + (*p - '0');
-    if (n > LONGEST_MS) return 0;
-  }
-  if (p == text || *skip_blanks(p) != '\0') return 0;
-  return static_cast<int>(n);
+  int ms = 0;
+  const char* end = parse_count(skip_blanks(text), LONGEST_MS, ms);
+  return end != nullptr && *skip_blanks(end) == '\0' ? ms : 0;
 }
 
 // `text` begins with the word `word` (and a blank or its end after it).

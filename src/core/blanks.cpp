@@ -25,4 +25,15 @@ const char* find_blank(const char* text) {
   return text;
 }
 
+const char* parse_count(const char* text, int limit, int& value) {
+  if (std::isdigit(static_cast<unsigned char>(*text)) == 0) return nullptr;
+  long long n = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*text)) != 0; ++text) {
+    n = n * 10 + (*text - '0');
+    if (n > limit) return nullptr;
+  }
+  value = static_cast<int>(n);
+  return text;
+}
+
 }  // namespace dravel

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/blanks.h"
 #include "core/console_out.h"
 #include "core/escaped_text.h"
 #include "terminal/auto_script.h"
@@ -15,18 +16,6 @@ namespace {
 
 constexpr int EXPECT_SECONDS_LIMIT = 1'000'000;
 constexpr int EXIT_STATUS_LIMIT = 255;
-
-// A whole decimal number up to `limit` and the text after it, or nullptr.
-const char* parse_count(const char* text, int limit, int& value) {
-  if (std::isdigit(static_cast<unsigned char>(*text)) == 0) return nullptr;
-  long long n = 0;
-  for (; std::isdigit(static_cast<unsigned char>(*text)) != 0; ++text) {
-    n = n * 10 + (*text - '0');
-    if (n > limit) return nullptr;
-  }
-  value = static_cast<int>(n);
-  return text;
-}
 
 // "-t SECONDS" (or "-tSECONDS") before the text; the text itself is left for the caller.
 // Null for a bad count.
