@@ -1,7 +1,6 @@
 #include "commands/time_fields.h"
 
 #include <cstdio>
-#include <ctime>
 
 namespace dravel {
 
@@ -72,28 +71,6 @@ bool field(char letter, const LocalTime& t, std::string& out) {
 }
 
 }  // namespace
-
-LocalTime local_time_at(std::int64_t epoch_ms) {
-  const std::time_t seconds = static_cast<std::time_t>(epoch_ms / 1000);
-  std::tm tm{};
-#if defined(_WIN32)
-  const bool ok = localtime_s(&tm, &seconds) == 0;
-#else
-  const bool ok = localtime_r(&seconds, &tm) != nullptr;
-#endif
-  LocalTime t;
-  if (!ok) return t;  // a time the C library cannot show: the epoch, not garbage
-  t.year = tm.tm_year + 1900;
-  t.month = tm.tm_mon + 1;
-  t.day = tm.tm_mday;
-  t.hour = tm.tm_hour;
-  t.minute = tm.tm_min;
-  t.second = tm.tm_sec;
-  t.millisecond = static_cast<int>((epoch_ms % 1000 + 1000) % 1000);
-  t.weekday = tm.tm_wday;
-  t.year_day = tm.tm_yday;
-  return t;
-}
 
 TimeFieldsResult expand_time_fields(std::string_view pattern, const LocalTime& when,
                                     std::size_t limit) {

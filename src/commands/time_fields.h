@@ -1,8 +1,7 @@
 #pragma once
-// Local time as the log and its name show it, and the strftime fields a log name may carry.
-// Filled here rather than by strftime: the same result on every platform, and no C library
+// The strftime fields a log name may carry, filled from the clock seam's local time. Filled
+// here rather than by strftime: the same result on every platform, and no C library
 // that aborts on a field it does not know (the Windows one does).
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,9 +11,6 @@ namespace dravel {
 
 // A reading of the local wall clock, to the millisecond (the clock seam gives it).
 using platform::LocalTime;
-
-// The local time at `epoch_ms` (the clock seam's milliseconds), by the C library's time zone.
-LocalTime local_time_at(std::int64_t epoch_ms);
 
 // The fields a log name may use, for the message that names them.
 inline constexpr const char* TIME_FIELDS = "%Y %y %m %d %H %M %S %j %F %T %a %b %%";

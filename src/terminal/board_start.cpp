@@ -43,7 +43,7 @@ std::string history_file_name(const char* env_history, const Board* board) {
 
 bool open_board_log(State& s, const Board& board, std::int64_t start_ms) {
   if (board.log.empty()) return true;
-  TimeFieldsResult name = expand_time_fields(board.log, local_time_at(start_ms));
+  TimeFieldsResult name = expand_time_fields(board.log, s.io.clock.local_time(start_ms));
   if (!name.error.empty()) {
     console_printf(s.console(), "dravel: log \"%s\" of board [%s]: %s\n", board.log.c_str(),
                    board.name.c_str(), name.error.c_str());
