@@ -13,6 +13,7 @@ command, a dload.
 Every wait has a deadline; every process started here is ended here.
 """
 import argparse
+import contextlib
 import os
 import pty
 import re
@@ -295,29 +296,31 @@ def batch_run(args, env, work, script, want_status, want_text, options=(), port=
     return out
 
 
+# Batch runs on COM5: the script, the status and a text it must show, what passing means.
+BATCH_CHECKS = (
+    ("local load hello.mot\ngo\nlocal expect hello: PASS\nlocal exit 0\n", 0,
+     "loaded 292 bytes, 0 errors", "--batch loaded, ran and matched the program's pass line"),
+    ("go\nlocal expect -t 1 hello: FAIL\n", 3, 'expect: "hello: FAIL" not seen within 1 s',
+     "--batch ended on a text that never came"),
+    # Wine sends BREAK as TIOCSBRK, which the pty takes, and the overlapped writes of the dload
+    # go on after it. (A target line would wait for a prompt of its own: the banner's comes
+    # during the BREAK.)
+    ("local break\nlocal break 50\nlocal dload break.bin 80010000\nlocal exit 0\n", 0,
+     "size:001000", "local break on COM5, then a dload through it"),
+    # Wine moves DTR by TIOCMGET/TIOCMSET, which a bare pty refuses: one message in Windows'
+    # words.
+    ("local dtr pulse 100\nlocal echo not reached\n", 1, "cannot set DTR off: ",
+     "local dtr on a COM5 with no modem lines (a pty): one message"),
+)
+
+
 def run_batch_checks(args, env, work):
     shutil.copy(args.fixture, os.path.join(work, "hello.mot"))
-    batch_run(args, env, work,
-              "local load hello.mot\ngo\nlocal expect hello: PASS\nlocal exit 0\n", 0,
-              "loaded 292 bytes, 0 errors")
-    print("wine: --batch loaded, ran and matched the program's pass line, status 0")
-    batch_run(args, env, work, "go\nlocal expect -t 1 hello: FAIL\n", 3,
-              'expect: "hello: FAIL" not seen within 1 s')
-    print("wine: --batch ended with status 3 on a text that never came")
-    # EscapeCommFunction on Wine's COM port. Wine sends BREAK on as TIOCSBRK, which the pty
-    # takes; it moves DTR and RTS by TIOCMGET/TIOCMSET, which a pty refuses, so there the
-    # command fails with the one message in Windows' words.
-    # A dload after the BREAKs: the overlapped writes go on after SetCommBreak/ClearCommBreak.
-    # (A target line would wait for a prompt of its own: the banner's comes during the BREAK.)
     with open(os.path.join(work, "break.bin"), "wb") as f:
         f.write(bytes(range(256)) * 16)
-    batch_run(args, env, work,
-              "local break\nlocal break 50\nlocal dload break.bin 80010000\nlocal exit 0\n", 0,
-              "size:001000")
-    print("wine: local break on COM5, then a dload through it, status 0")
-    batch_run(args, env, work, "local dtr pulse 100\nlocal echo not reached\n", 1,
-              "cannot set DTR off: ")
-    print("wine: local dtr on a COM5 with no modem lines (a pty): one message, status 1")
+    for script, status, text, meaning in BATCH_CHECKS:
+        batch_run(args, env, work, script, status, text)
+        print(f"wine: {meaning}, status {status}")
     # ping waits a second between its 60 echoes: a shell command that would outlast the run.
     started = time.monotonic()
     batch_run(args, env, work, "local dos ping -n 60 127.0.0.1\nlocal exit 5\n", 124,
@@ -339,37 +342,49 @@ def windows_path_of(args, env, variable):
     return done.stdout.decode("latin-1").strip()
 
 
+@contextlib.contextmanager
+def board_file(args, env, text):
+    """%APPDATA%\\dravel\\boards.conf holding `text` (CRLF lines, as Notepad writes them) while
+    the block runs."""
+    conf = os.path.join(windows_path_of(args, env, "APPDATA"), "dravel", "boards.conf")
+    os.makedirs(os.path.dirname(conf), exist_ok=True)
+    with open(conf, "w", newline="\r\n") as f:
+        f.write(text)
+    try:
+        yield
+    finally:
+        os.unlink(conf)
+
+
+def check_report(path, case):
+    """The JUnit report at `path` names `case` and has no failure."""
+    with open(path) as f:
+        report = f.read()
+    if f'name="{case}"' not in report or "<failure" in report:
+        raise AssertionError("the JUnit report is not the passed run's:\n" + report)
+
+
 def run_named_board(args, env, work):
     """A board named in %APPDATA%\\dravel\\boards.conf (CRLF lines, as Notepad writes them)
     opens its COM port at its rate; its script, run before the command line's, resets the
     board by DTR, moves RTS and sends a BREAK; the command line's expects the banner. The pty
     under COM5 gets its modem lines from the preloaded shim (--modem-shim), which logs them."""
-    folder = os.path.join(windows_path_of(args, env, "APPDATA"), "dravel")
-    os.makedirs(folder, exist_ok=True)
-    conf = os.path.join(folder, "boards.conf")
     with open(os.path.join(work, "board.scr"), "w") as f:
         f.write("local echo board script ran\nlocal dtr pulse 100\nlocal rts off\nlocal rts on\n"
                 "local break 50\n")
-    with open(conf, "w", newline="\r\n") as f:
-        f.write("# the board on Wine's COM5\n[wine5]\ndevice = COM5\nbaud = 115200\n"
-                "script = board.scr\n")
     lines_log = os.path.join(work, "modem.log")
     shimmed = dict(env, LD_PRELOAD=args.modem_shim, PTY_MODEM_LOG=lines_log)
-    try:
+    with board_file(args, env, "# the board on Wine's COM5\n[wine5]\ndevice = COM5\n"
+                    "baud = 115200\nscript = board.scr\n"):
         shown = batch_run(args, shimmed, work, "local expect KRVB7100\nlocal exit 0\n", 0,
                           "PORT = COM5", ("--junit", "report.xml"), ("-b", "wine5"))
         out = subprocess.run([args.wine, args.dravel, "--list"], env=env, capture_output=True,
                              timeout=WAIT_S).stdout.decode("latin-1")
-    finally:
-        os.unlink(conf)
     if "BAUDRATE = 115200" not in shown or "board script ran" not in shown:
         raise AssertionError("the board's rate or script was not taken:\n" + shown)
     if "wine5" not in out or "COM5" not in out:
         raise AssertionError("--list did not show the named board:\n" + out)
-    with open(os.path.join(work, "report.xml")) as f:
-        report = f.read()
-    if 'name="KRVB7100"' not in report or "<failure" in report:
-        raise AssertionError("the JUnit report is not the passed run's:\n" + report)
+    check_report(os.path.join(work, "report.xml"), "KRVB7100")
     # What the port's lines went through: DTR down for the pulse, then RTS down and up.
     with open(lines_log) as f:
         steps = [line.split() for line in f]
@@ -390,27 +405,22 @@ def run_reset_over_rfc2217(args, env, work):
     sim, pty_path = start_krvbsim(args.krvbsim, [])
     port = free_port()
     ser2net = start_rfc2217(args, pty_path, port, work)
-    conf = os.path.join(windows_path_of(args, env, "APPDATA"), "dravel", "boards.conf")
-    os.makedirs(os.path.dirname(conf), exist_ok=True)
-    with open(conf, "w", newline="\r\n") as f:
-        f.write(f"[wine-lab]\ndevice = rfc2217://127.0.0.1:{port}\nbaud = 115200\n")
     with open(os.path.join(work, "reset.scr"), "w") as f:
         f.write("local dtr pulse 100\nlocal break\nlocal expect KRVB7100\nlocal exit 0\n")
     try:
-        done = subprocess.run([args.wine, args.dravel, "--batch", "-b", "wine-lab", "--junit",
-                               "reset.xml", "reset.scr"], env=env, cwd=work,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=WAIT_S * 2)
+        with board_file(args, env,
+                        f"[wine-lab]\ndevice = rfc2217://127.0.0.1:{port}\nbaud = 115200\n"):
+            done = subprocess.run([args.wine, args.dravel, "--batch", "-b", "wine-lab",
+                                   "--junit", "reset.xml", "reset.scr"], env=env, cwd=work,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, timeout=WAIT_S * 2)
     finally:
-        os.unlink(conf)
         end(ser2net)
         end(sim)
     out = done.stdout.decode("latin-1")
-    with open(os.path.join(work, "reset.xml")) as f:
-        report = f.read()
-    if done.returncode != 0 or "cannot" in out or 'name="KRVB7100"' not in report \
-            or "<failure" in report:
-        raise AssertionError(f"the reset script ended {done.returncode}:\n{out}\n{report}")
+    if done.returncode != 0 or "cannot" in out:
+        raise AssertionError(f"the reset script ended {done.returncode}:\n{out}")
+    check_report(os.path.join(work, "reset.xml"), "KRVB7100")
     print("wine: -b wine-lab over rfc2217 pulsed DTR, sent a BREAK, saw the banner, status 0")
 
 
