@@ -115,7 +115,11 @@ class ComPortServer {
     ::close(listener_);
   }
   int port() const { return port_; }
+  // What the client sent, once its connection has ended (so its last bytes are read too).
   std::vector<std::uint8_t> received() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!ended_ && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;
   }
@@ -159,12 +163,13 @@ class ComPortServer {
       }
     }
     if (fd >= 0) ::close(fd);
+    ended_ = true;
   }
 
   int listener_ = -1;
   int port_ = 0;
   bool silent_, answers_;
-  std::atomic<bool> stop_{false};
+  std::atomic<bool> stop_{false}, ended_{false};
   std::thread thread_;
   std::mutex mutex_;
   std::vector<std::uint8_t> received_;
