@@ -9,8 +9,10 @@ std::int64_t Hooks::nearest(std::int64_t deadline) const {
   return deadline;
 }
 
-void Hooks::tend() const {
-  for (const auto& tender : tenders) tender();
+bool Hooks::tend() const {
+  bool acted = false;
+  for (const auto& tender : tenders) acted = tender() || acted;
+  return acted;
 }
 
 bool Hooks::input_held() const {

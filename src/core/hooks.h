@@ -10,8 +10,10 @@ namespace dravel {
 struct Hooks {
   // Each gives its next due moment in clock milliseconds, or NO_DEADLINE (core/wake_deadline.h).
   std::vector<std::function<std::int64_t()>> deadline_sources;
-  // Run before every idle wait, in the order registered (a lost device is tended here).
-  std::vector<std::function<void()>> tenders;
+  // Run before every idle wait, in the order registered (a lost device is tended here). Each
+  // says whether it acted: what a caller waits on may have changed (a timed line put back,
+  // a device back), so that wait returns at once instead of sleeping on the old state.
+  std::vector<std::function<bool()>> tenders;
   // True while input already read from the seam waits above it (a handshake's read-ahead):
   // an idle wait for more than keys then returns at once instead of blocking on the seam.
   std::vector<std::function<bool()>> held_input;
@@ -20,7 +22,8 @@ struct Hooks {
   std::vector<std::function<void()>> exit_actions;
 
   std::int64_t nearest(std::int64_t deadline) const;
-  void tend() const;
+  // True when a tender acted.
+  bool tend() const;
   bool input_held() const;
   void run_exit_actions() const;
 };

@@ -28,7 +28,9 @@ void wait_on_seam(Core& core, bool keys_only, std::int64_t deadline_ms, bool out
   end_run_if_asked(core);
   // Nobody reads the held input while only a key is awaited: returning would spin.
   if (!keys_only && core.hooks.input_held()) return;
-  core.hooks.tend();
+  // Its time limit comes from the state as the tenders leave it; a caller whose condition a
+  // tender met (a pulse over just now) must look again, not sleep to the next deadline.
+  if (core.hooks.tend()) return;
   core.io.idle.wait(idle_timeout_ms(core, deadline_ms), output_room);
   end_run_if_asked(core);
 }

@@ -11,9 +11,9 @@ class Core;
 
 // Blocks for input; the loop and every wait call it instead of spinning. Returns at once
 // while input is held above the seam (Hooks::held_input), unless only keys are awaited.
-// Runs the registered tenders first. Returns by `deadline_ms` (the caller's own time limit)
-// or anything else due (nearest_deadline_ms); with nothing due it waits for input alone.
-// A pending signal or the run's time limit ends the program.
+// Runs the registered tenders first, and returns at once when one of them acted. Returns by
+// `deadline_ms` (the caller's own time limit) or anything else due (nearest_deadline_ms); with
+// nothing due it waits for input alone. A pending signal or the run's time limit ends the program.
 void idle_wait(Core& core, bool keys_only = false, std::int64_t deadline_ms = NO_DEADLINE);
 
 // The same for a caller with output the line has no room for: it returns also when the line

@@ -76,9 +76,10 @@ std::int64_t line_deadline(const Link& link) {
   return due;
 }
 
-void line_controls_tend(Link& link, bool all) {
+bool line_controls_tend(Link& link, bool all) {
   std::vector<LineControls::Restore>& p = link.lines.pending;
-  if (p.empty()) return;
+  if (p.empty()) return false;
+  const std::size_t before = p.size();
   const std::int64_t now = link.clock().milliseconds();
   for (std::size_t i = 0; i < p.size();) {
     if (!all && p[i].due_ms > now) {
@@ -92,6 +93,7 @@ void line_controls_tend(Link& link, bool all) {
     ControlResult r = link.port.device().set_control(c);
     if (!r.ok) console_printf(link.console(), "\n%s\n", r.error.c_str());
   }
+  return p.size() != before;
 }
 
 bool line_controls_at_open(Link& link) {

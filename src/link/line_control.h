@@ -35,8 +35,9 @@ platform::ControlResult send_break(Link& link, int ms);
 bool line_pulsing(const Link& link);
 // When the next line goes back, or NO_DEADLINE.
 std::int64_t line_deadline(const Link& link);
-// Puts back each line whose time has come (every line, when `all`); says a refusal.
-void line_controls_tend(Link& link, bool all = false);
+// Puts back each line whose time has come (every line, when `all`); says a refusal. True
+// when it put one back.
+bool line_controls_tend(Link& link, bool all = false);
 // After an open: DTR and RTS as recorded. False when the device refused (said on the console).
 bool line_controls_at_open(Link& link);
 

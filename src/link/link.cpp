@@ -7,8 +7,8 @@ namespace dravel {
 
 Link::Link(Core& c, platform::SerialDevice& device) : core(c), port(device, c) {
   Hooks& hooks = core.hooks;
-  hooks.tenders.push_back([this] { link_tend(*this); });
-  hooks.tenders.push_back([this] { line_controls_tend(*this); });
+  hooks.tenders.push_back([this] { return link_tend(*this); });
+  hooks.tenders.push_back([this] { return line_controls_tend(*this); });
   // A lost device is tried again each new clock second.
   hooks.deadline_sources.push_back([this] {
     return port.lost() && port.loss_reported ? (port.last_reopen_second + 1) * 1000 : NO_DEADLINE;

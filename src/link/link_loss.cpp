@@ -40,14 +40,15 @@ void bring_monitor_back(SerialPort& port) {
   port.write(bytes.data(), bytes.size());
 }
 
-void link_tend(Link& link) {
+bool link_tend(Link& link) {
   SerialPort& port = link.port;
-  if (!port.lost() || report_loss(link)) return;
+  if (!port.lost()) return false;
+  if (report_loss(link)) return true;
   const std::int64_t now = link.clock().seconds();
-  if (now == port.last_reopen_second) return;
+  if (now == port.last_reopen_second) return false;
   port.last_reopen_second = now;
   platform::OpenResult r = port.reopen();
-  if (!r.ok) return;
+  if (!r.ok) return false;
   // A batch run ends here on a refused rate, before the monitor is brought back.
   if (r.rate_refused && link.core.no_keyboard) say_open_warning(link, r);
   // What was typed or queued while the device was gone is not sent late.
@@ -58,6 +59,7 @@ void link_tend(Link& link) {
   console_printf(link.console(), "\nserial device back: %s\n", port.name().c_str());
   say_open_warning(link, r);
   line_controls_at_open(link);
+  return true;
 }
 
 int link_read(Link& link, std::uint8_t* buf, int max) {

@@ -13,8 +13,8 @@ class SerialPort;
 struct LinkLost {};
 
 // Says a loss once, on a line of its own, and about once a second tries to open the device
-// again; says so when it is back. Cheap when the port is not lost.
-void link_tend(Link& link);
+// again; says so when it is back. Cheap when the port is not lost. True when it said either.
+bool link_tend(Link& link);
 // serial_read for a wait on the board: throws LinkLost once the device has gone.
 int link_read(Link& link, std::uint8_t* buf, int max);
 // For a wait that reads nothing itself: throws LinkLost once the device has gone.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/waits.h"
+#include "link/line_control.h"
 #include "support/rig.h"
 #include "terminal/terminal_loop.h"
 
@@ -46,7 +48,8 @@ TEST_F(WakeDeadline, NearestOfEverythingPending) {
   std::uint8_t b;
   s.link.port.read(&b, 1);  // the failed read marks the port lost
   ASSERT_TRUE(s.link.port.lost());
-  idle_wait(s.core);  // says the loss, starts the once-a-second reopening
+  idle_wait(s.core);  // says the loss, starts the once-a-second reopening, and returns
+  idle_wait(s.core);
   EXPECT_EQ(rig.idle.last_timeout_ms, 1000);
   rig.clock.ms = now + 1000 + 300;
   s.link.port.last_reopen_second = now_s();
@@ -57,6 +60,22 @@ TEST_F(WakeDeadline, AnIdleLoopAsksForNoTimeLimit) {
   terminal_pass(rig.s());
   EXPECT_EQ(rig.idle.calls, 1);
   EXPECT_EQ(rig.idle.last_timeout_ms, platform::WAIT_FOREVER);
+}
+
+// The loop looked just before a pulse was due and the idle wait's tender put the line back:
+// the wait must not then sleep on state the tender has just changed (a Windows wait that
+// woke a millisecond early left a script's next line waiting for --timeout).
+TEST_F(WakeDeadline, AWaitWhoseTenderActedReturnsAtOnce) {
+  State& s = rig.s();
+  rig.serial.has_lines = true;
+  ASSERT_TRUE(send_break(s.link, 50).ok);
+  rig.clock.advance_ms(50);
+  const int calls = rig.idle.calls;
+  idle_wait(s.core);
+  EXPECT_FALSE(line_pulsing(s.link));
+  EXPECT_EQ(rig.idle.calls, calls);
+  idle_wait(s.core);  // nothing left to tend: it sleeps as before
+  EXPECT_EQ(rig.idle.calls, calls + 1);
 }
 
 }  // namespace
