@@ -5,7 +5,7 @@ Wine maps COM5 to krvbsim's pty by a link in its dosdevices folder, so the Win32
 (CreateFileA, SetCommState, reads that return at once, WriteFile) is what carries the bytes.
 Checks that the banner shows, that a typed line reaches the monitor, that the shell escape runs
 cmd.exe, that a dload lands in the monitor's memory, and that --list shows the COM ports Wine
-registers; then --batch runs with no console (standard input from NUL, output to a pipe)
+registers; then --batch runs with no console (standard input from NUL, output to a file)
 load, run and judge a program by its exit status, send a BREAK on the port, and a board
 named in %APPDATA% opens its COM port with --junit writing its report. Then the same monitor
 exported by a real ser2net on loopback, reached by rfc2217:// through Winsock: banner, a
@@ -101,6 +101,26 @@ class Console:
             os.kill(self.pid, signal.SIGKILL)
             os.waitpid(self.pid, 0)
         os.close(self.fd)
+
+
+def wine_run(argv, env, cwd=None, timeout=WAIT_S):
+    """Runs a Wine program to its end: its status and what it printed. The output goes to a
+    file and the wait is for the program itself: a wineserver and the Wine services a call
+    starts inherit its standard output, so the end of a pipe would wait on them as well. A
+    program still running at `timeout` is killed, and what it printed is in the failure."""
+    with tempfile.TemporaryFile() as out:
+        proc = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                                stderr=subprocess.STDOUT)
+        try:
+            status = proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            out.seek(0)
+            raise AssertionError(f"{' '.join(argv)} did not end within {timeout} s; it printed:\n"
+                                 + out.read().decode("latin-1"))
+        out.seek(0)
+        return status, out.read().decode("latin-1")
 
 
 def image(n, seed):
@@ -244,17 +264,17 @@ def check_list(args, env):
     wine, ports = args.wine, r"HKLM\Software\Wine\Ports"
     master, slave = pty.openpty()
     try:
-        subprocess.run([wine, "reg", "add", ports, "/v", "COM7", "/d", os.ttyname(slave), "/f"],
-                       env=env, check=True, capture_output=True, timeout=WAIT_S)
+        status, out = wine_run([wine, "reg", "add", ports, "/v", "COM7", "/d", os.ttyname(slave),
+                                "/f"], env)
+        if status != 0:
+            raise AssertionError(f"reg add ended with {status}:\n{out}")
         subprocess.run([wineserver(wine), "-k"], env=env, timeout=WAIT_S)
-        r = subprocess.run([wine, args.dravel, "--list"], env=env, capture_output=True,
-                           timeout=WAIT_S, stdin=subprocess.DEVNULL)
-        listed = r.stdout.decode("latin-1").replace("\r", "")
-        if r.returncode != 0 or not re.search(r"^COM7 \(\\Device\\Serial\d+\)$", listed, re.M):
-            raise AssertionError(f"--list ended with {r.returncode} and printed:\n{listed}")
+        status, listed = wine_run([wine, args.dravel, "--list"], env)
+        listed = listed.replace("\r", "")
+        if status != 0 or not re.search(r"^COM7 \(\\Device\\Serial\d+\)$", listed, re.M):
+            raise AssertionError(f"--list ended with {status} and printed:\n{listed}")
     finally:
-        subprocess.run([wine, "reg", "delete", ports, "/v", "COM7", "/f"], env=env,
-                       capture_output=True, timeout=WAIT_S)
+        wine_run([wine, "reg", "delete", ports, "/v", "COM7", "/f"], env)
         subprocess.run([wineserver(wine), "-k"], env=env, timeout=WAIT_S)
         link = os.path.join(args.wineprefix, "dosdevices", "com7")
         if os.path.lexists(link):
@@ -272,7 +292,7 @@ def stop_krvbsim(sim, link):
 
 def batch_run(args, env, work, script, want_status, want_text, options=(), port=("-d", "COM5")):
     """dravel.exe --batch on COM5 (or what `port` chooses) with no console: NUL for input, a
-    pipe for output."""
+    file for output. A run that hangs ends by --timeout, with what it printed."""
     sim, pty_path = start_krvbsim(args.krvbsim, ["--go-text", "\\r\\nhello: PASS\\r\\n"])
     link = os.path.join(args.wineprefix, "dosdevices", "com5")
     if os.path.lexists(link):
@@ -281,15 +301,13 @@ def batch_run(args, env, work, script, want_status, want_text, options=(), port=
     with open(os.path.join(work, "test.scr"), "w") as f:
         f.write(script)
     try:
-        argv = [args.wine, args.dravel, "--batch", *options, *port, "test.scr"]
-        done = subprocess.run(argv, env=env, cwd=work, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              timeout=WAIT_S * 2)
+        limit = () if "--timeout" in options else ("--timeout", str(WAIT_S))
+        argv = [args.wine, args.dravel, "--batch", *limit, *options, *port, "test.scr"]
+        status, out = wine_run(argv, env, work, WAIT_S * 2)
     finally:
         stop_krvbsim(sim, link)
-    out = done.stdout.decode("latin-1")
-    if done.returncode != want_status or want_text not in out:
-        raise AssertionError(f"batch run ended with {done.returncode}, not {want_status}, or "
+    if status != want_status or want_text not in out:
+        raise AssertionError(f"batch run ended with {status}, not {want_status}, or "
                              f"{want_text!r} did not show:\n{out}")
     if "\x1b[" in out:
         raise AssertionError("colour sequences in a piped batch run:\n" + repr(out))
@@ -334,12 +352,12 @@ def run_batch_checks(args, env, work):
 
 def windows_path_of(args, env, variable):
     """Where %variable% leads under this Wine prefix, as a Unix path."""
-    done = subprocess.run([args.wine, "cmd", "/c", f"echo %{variable}%"], env=env,
-                          capture_output=True, timeout=WAIT_S, check=True)
-    path = done.stdout.decode("latin-1").strip()
-    done = subprocess.run([args.wine, "winepath", "-u", path], env=env, capture_output=True,
-                          timeout=WAIT_S, check=True)
-    return done.stdout.decode("latin-1").strip()
+    status, path = wine_run([args.wine, "cmd", "/c", f"echo %{variable}%"], env)
+    if status == 0:
+        status, path = wine_run([args.wine, "winepath", "-u", path.strip()], env)
+    if status != 0:
+        raise AssertionError(f"%{variable}% not found under Wine: {path}")
+    return path.strip()
 
 
 @contextlib.contextmanager
@@ -378,8 +396,7 @@ def run_named_board(args, env, work):
                     "baud = 115200\nscript = board.scr\n"):
         shown = batch_run(args, shimmed, work, "local expect KRVB7100\nlocal exit 0\n", 0,
                           "PORT = COM5", ("--junit", "report.xml"), ("-b", "wine5"))
-        out = subprocess.run([args.wine, args.dravel, "--list"], env=env, capture_output=True,
-                             timeout=WAIT_S).stdout.decode("latin-1")
+        _, out = wine_run([args.wine, args.dravel, "--list"], env)
     if "BAUDRATE = 115200" not in shown or "board script ran" not in shown:
         raise AssertionError("the board's rate or script was not taken:\n" + shown)
     if "wine5" not in out or "COM5" not in out:
@@ -410,16 +427,14 @@ def run_reset_over_rfc2217(args, env, work):
     try:
         with board_file(args, env,
                         f"[wine-lab]\ndevice = rfc2217://127.0.0.1:{port}\nbaud = 115200\n"):
-            done = subprocess.run([args.wine, args.dravel, "--batch", "-b", "wine-lab",
-                                   "--junit", "reset.xml", "reset.scr"], env=env, cwd=work,
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                  stderr=subprocess.STDOUT, timeout=WAIT_S * 2)
+            status, out = wine_run([args.wine, args.dravel, "--batch", "--timeout", str(WAIT_S),
+                                    "-b", "wine-lab", "--junit", "reset.xml", "reset.scr"], env,
+                                   work, WAIT_S * 2)
     finally:
         end(ser2net)
         end(sim)
-    out = done.stdout.decode("latin-1")
-    if done.returncode != 0 or "cannot" in out:
-        raise AssertionError(f"the reset script ended {done.returncode}:\n{out}")
+    if status != 0 or "cannot" in out:
+        raise AssertionError(f"the reset script ended {status}:\n{out}")
     check_report(os.path.join(work, "reset.xml"), "KRVB7100")
     print("wine: -b wine-lab over rfc2217 pulsed DTR, sent a BREAK, saw the banner, status 0")
 
