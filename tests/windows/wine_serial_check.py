@@ -123,6 +123,13 @@ def wine_run(argv, env, cwd=None, timeout=WAIT_S):
         return status, out.read().decode("latin-1")
 
 
+def batch(args, env, work, *argv):
+    """dravel.exe --batch with `argv` in `work`: its status and what it printed. Unless `argv`
+    sets its own, a run limit ends a hang before the check's wait does, with what it printed."""
+    limit = () if "--timeout" in argv else ("--timeout", str(WAIT_S))
+    return wine_run([args.wine, args.dravel, "--batch", *limit, *argv], env, work, WAIT_S * 2)
+
+
 def image(n, seed):
     out = bytearray(n)
     x = seed
@@ -301,16 +308,14 @@ def batch_run(args, env, work, script, want_status, want_text, options=(), port=
     with open(os.path.join(work, "test.scr"), "w") as f:
         f.write(script)
     try:
-        limit = () if "--timeout" in options else ("--timeout", str(WAIT_S))
-        argv = [args.wine, args.dravel, "--batch", *limit, *options, *port, "test.scr"]
-        status, out = wine_run(argv, env, work, WAIT_S * 2)
+        status, out = batch(args, env, work, *options, *port, "test.scr")
     finally:
         stop_krvbsim(sim, link)
     if status != want_status or want_text not in out:
         raise AssertionError(f"batch run ended with {status}, not {want_status}, or "
                              f"{want_text!r} did not show:\n{out}")
     if "\x1b[" in out:
-        raise AssertionError("colour sequences in a piped batch run:\n" + repr(out))
+        raise AssertionError("colour sequences in a batch run's output file:\n" + repr(out))
     return out
 
 
@@ -427,9 +432,8 @@ def run_reset_over_rfc2217(args, env, work):
     try:
         with board_file(args, env,
                         f"[wine-lab]\ndevice = rfc2217://127.0.0.1:{port}\nbaud = 115200\n"):
-            status, out = wine_run([args.wine, args.dravel, "--batch", "--timeout", str(WAIT_S),
-                                    "-b", "wine-lab", "--junit", "reset.xml", "reset.scr"], env,
-                                   work, WAIT_S * 2)
+            status, out = batch(args, env, work, "-b", "wine-lab", "--junit", "reset.xml",
+                                "reset.scr")
     finally:
         end(ser2net)
         end(sim)
